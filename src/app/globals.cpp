@@ -1,0 +1,5 @@
+#include "app/globals.h"
+
+edispSDL* disp = nullptr;
+HumanInputsSDL* inputs = nullptr;
+CommSerial* serial = nullptr;

@@ -1,0 +1,32 @@
+// Turns the unit's byte stream into calls on the screen: ASCII and Shift_JIS
+// text, CR and LF, and escape sequences, one byte at a time.
+#pragma once
+
+#include <iconv.h>
+#include <cstdint>
+#include <string>
+
+class edispSDL;
+
+class EscSeqParser {
+public:
+  enum SeqState { Text = 0, Escape = 1, Collect = 2 };
+
+  explicit EscSeqParser(edispSDL* disp);
+  virtual ~EscSeqParser();
+  EscSeqParser(const EscSeqParser&) = delete;
+  EscSeqParser& operator=(const EscSeqParser&) = delete;
+
+  void ParseByte(unsigned char c);
+  void ParseEscapeSequence(const std::string& seq);
+  // Splits params at ';' into at most maxCount values; returns the count,
+  // or -1 when a field holds a number that does not fit in 32 bits.
+  static int ExtractParamString(const std::string& params, int* values, int maxCount);
+
+  edispSDL* display;
+  int seqState;
+  unsigned char sjisLead;
+  std::string seqBuffer;
+  iconv_t converter;
+  uint32_t fwVersion;
+};

@@ -1,0 +1,12 @@
+// Encodes the frame's input state into the byte sequences the unit expects
+// and writes them to the serial link.
+#pragma once
+
+class HumanInputsIntf;
+class CommSerial;
+
+// Program-wide serial link the reports are written to.
+extern CommSerial* serial;
+
+// Sends this frame's reports; true when at least one was written.
+bool ProcessTerminalInputs(HumanInputsIntf* inputs, int scale);

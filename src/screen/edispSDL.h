@@ -1,0 +1,108 @@
+// The program's one screen: a resizable window over a fixed logical screen
+// made of four background layers (one shown at a time) and a text layer with
+// alpha above them. Knows nothing of the wire protocol.
+#pragma once
+
+#include <SDL.h>
+#include <SDL_ttf.h>
+#include <cstdarg>
+
+class edispSDL {
+public:
+  edispSDL(const char* title, int x, int y, int w, int h, const char* basePath);
+  ~edispSDL();
+  edispSDL(const edispSDL&) = delete;
+  edispSDL& operator=(const edispSDL&) = delete;
+
+  // Window.
+  void resizeWindow(int w, int h);
+  void getWindowSize(int* w, int* h);
+  void changeWindowTitle(const char* title);
+
+  // Presentation.
+  void updateContent();
+  void stopUpdate();
+  void resumeUpdate();
+
+  // Text and cursor.
+  void puts_(const char* text, unsigned len);
+  void printw(const char* fmt, ...);
+  void vprintw(const char* fmt, va_list args);
+  int getLineLength(const char* s) const;
+  void move(int row, int col);
+  void curmove(int dRow, int dCol);
+  void cur_rowtop();
+  void curon();
+  void curoff();
+  void set_attribute(int a);
+  void set_attribute(int a, int b);
+  void set_attribute(int a, int b, int c);
+  void set_attribute(int a, int b, int c, int d);
+  void save_attribute(int slot);
+  void load_attribute(int slot);
+
+  // Clearing and erasing.
+  void clear();
+  void del_to_end();
+  void del_row();
+  void del(int n);
+  void init_disp();
+  void set_charsize(int n);
+
+  // Background layers and pictures.
+  void set_bgbuff(int layer);
+  void clear_bgbuff(int layer);
+  void draw_fillrect(int layer, int w, int h, int x, int y, int colour);
+  void draw_rectangle(int layer, int w, int h, int x, int y, int colour);
+  void draw_line(int layer, int x1, int y1, int x2, int y2, int colour);
+  void draw_ellipse(int layer, int filled, int cx, int cy, int rx, int ry, int colour);
+  void draw_image(int picture, int layer, int x, int y);
+  void draw_image2(int picture, int layer, int folder, int x, int y);
+
+  // Read-only views for the application and for tests.
+  int getCursorRow() const { return cursorY; }
+  int getCursorCol() const { return cursorX; }
+  int getCharSize() const { return charSize; }
+  int getBgBuffIndex() const { return bgBuffIndex; }
+  bool isUpdateEnabled() const { return updateEnabled; }
+  SDL_Color getFgColor() const { return fgColor; }
+  SDL_Color getBgColor() const { return bgColor; }
+  bool isBold() const { return bold; }
+  bool isUnderline() const { return underline; }
+  bool isBlink() const { return blink; }
+  bool isReverse() const { return reverse; }
+  // Number of presentations made so far (each composes and presents once).
+  unsigned long getPresentCount() const { return presentCount; }
+  SDL_Renderer* getRenderer() const { return renderer; }
+  SDL_Texture* getTextLayer() const { return textTexture; }
+  // The background layer 0..3, or null for any other number.
+  SDL_Texture* getLayer(int layer) const;
+  int getLogicalWidth() const { return logicalW; }
+  int getLogicalHeight() const { return logicalH; }
+  SDL_Window* getWindow() const { return window; }
+
+  // True only if every window, renderer, texture and font was created.
+  bool initialized;
+
+private:
+  SDL_Window* window;
+  SDL_Renderer* renderer;
+  SDL_Texture* textTexture;
+  int charSize;
+  TTF_Font* fonts[3];
+  int cursorX;
+  int cursorY;
+  SDL_Color fgColor;
+  SDL_Color bgColor;
+  unsigned char bold : 1;
+  unsigned char underline : 1;
+  unsigned char blink : 1;
+  unsigned char reverse : 1;
+  SDL_Texture* bgBuffers[4];
+  int bgBuffIndex;
+  bool updateEnabled;
+  char* basePath;
+  int logicalW;
+  int logicalH;
+  unsigned long presentCount;
+};

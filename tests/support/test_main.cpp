@@ -1,0 +1,11 @@
+// Entry point of every test program: forces SDL's display-less drivers
+// unless a test run chose a real display on purpose.
+#include <gtest/gtest.h>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  setenv("SDL_AUDIODRIVER", "dummy", 0);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
