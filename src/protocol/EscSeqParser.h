@@ -3,6 +3,7 @@
 #pragma once
 
 #include <iconv.h>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +13,10 @@ class EscSeqParser {
 public:
   enum SeqState { Text = 0, Escape = 1, Collect = 2 };
 
+  // Longest sequence kept (introducer, parameters and final byte, without
+  // the ESC); a longer one is abandoned when its next byte would not fit.
+  static constexpr std::size_t kMaxSequenceLength = 256;
+
   explicit EscSeqParser(edispSDL* disp);
   virtual ~EscSeqParser();
   EscSeqParser(const EscSeqParser&) = delete;
@@ -20,7 +25,8 @@ public:
   void ParseByte(unsigned char c);
   void ParseEscapeSequence(const std::string& seq);
   // Splits params at ';' into at most maxCount values; returns the count,
-  // or -1 when a field holds a number that does not fit in 32 bits.
+  // or -1 when a field read before the count is reached holds no number
+  // (no leading digit) or a number that does not fit in 32 bits.
   static int ExtractParamString(const std::string& params, int* values, int maxCount);
 
   edispSDL* display;
@@ -29,4 +35,13 @@ public:
   std::string seqBuffer;
   iconv_t converter;
   uint32_t fwVersion;
+
+private:
+  static int extractParams(const char* text, std::size_t len, int* values, int maxCount);
+  void appendToSequence(unsigned char c);
+  void executeSequence();
+  void handleTextByte(unsigned char c);
+  void drawConverted(char* in, std::size_t inLen);
+  void dispatchCsi(char command, const char* params, std::size_t len);
+  void dispatchUnit(char command, const char* params, std::size_t len);
 };
