@@ -1,0 +1,318 @@
+#include "input/human_inputs_sdl.h"
+
+#include <cstring>
+
+namespace {
+
+// Shared by every instance; the program makes only one.
+SDL_Joystick* SDLJoy = nullptr;
+uint32_t SDLKeys = 0;      // button bits held on the keyboard
+uint32_t JoyKeys = 0;      // button bits given by the joystick now
+uint32_t JoyLastKeys = 0;  // JoyKeys of the previous frame
+
+const uint32_t kRepeatDelayFrames = 30;
+const uint32_t kRepeatRateFrames = 3;
+const uint32_t kIdleFrames = 180;
+const uint32_t kIdleAtOnce = 0xFFFF;
+const Sint16 kAxisThreshold = 16385;
+const uint32_t kHeldMouseButtons = SDL_BUTTON_LMASK | SDL_BUTTON_MMASK | SDL_BUTTON_RMASK;
+
+// Digit keys 1..5 of the main keyboard, for the button window.
+uint32_t DigitButton(SDL_Keycode sym) {
+  switch (sym) {
+    case SDLK_1: return BTN_KEY1;
+    case SDLK_2: return BTN_KEY2;
+    case SDLK_3: return BTN_KEY3;
+    case SDLK_4: return BTN_KEY4;
+    case SDLK_5: return BTN_ENTER;
+    default: return 0;
+  }
+}
+
+uint32_t ArrowButton(SDL_Keycode sym) {
+  switch (sym) {
+    case SDLK_LEFT: return BTN_LEFT;
+    case SDLK_UP: return BTN_UP;
+    case SDLK_DOWN: return BTN_DOWN;
+    case SDLK_RIGHT: return BTN_RIGHT;
+    default: return 0;
+  }
+}
+
+// Key code of a key pressed in the main window; KEY_NONE when it has none.
+uint32_t KeyCode(SDL_Keycode sym) {
+  switch (sym) {
+    case SDLK_UP: return KEY_UP;
+    case SDLK_DOWN: return KEY_DOWN;
+    case SDLK_LEFT: return KEY_LEFT;
+    case SDLK_RIGHT: return KEY_RIGHT;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return KEY_ENTER;
+    case SDLK_BACKSPACE: return KEY_BACKSPACE;
+    case SDLK_HOME: return KEY_HOME;
+    case SDLK_END: return KEY_END;
+    case SDLK_PAGEUP: return KEY_PAGEUP;
+    case SDLK_PAGEDOWN: return KEY_PAGEDOWN;
+    case SDLK_F1: return KEY_F1;
+    case SDLK_F2: return KEY_F2;
+    case SDLK_F3: return KEY_F3;
+    case SDLK_F4: return KEY_F4;
+    case SDLK_F5: return KEY_F5;
+    case SDLK_F6: return KEY_F6;
+    case SDLK_F7: return KEY_F7;
+    case SDLK_F8: return KEY_F8;
+    case SDLK_F9: return KEY_F9;
+    case SDLK_F10: return KEY_F10;
+    case SDLK_F11: return KEY_F11;
+    case SDLK_F12: return KEY_F12;
+    case SDLK_KP_0: return '0';
+    case SDLK_KP_1: return '1';
+    case SDLK_KP_2: return '2';
+    case SDLK_KP_3: return '3';
+    case SDLK_KP_4: return '4';
+    case SDLK_KP_5: return '5';
+    case SDLK_KP_6: return '6';
+    case SDLK_KP_7: return '7';
+    case SDLK_KP_8: return '8';
+    case SDLK_KP_9: return '9';
+    case SDLK_KP_MINUS: return '-';
+    case SDLK_KP_PLUS: return '+';
+    default: return KEY_NONE;
+  }
+}
+
+// Code of a mouse button event: the button's bit plus the flags. 0 for a
+// button number that has no bit (SDL numbers buttons from 1).
+uint32_t MouseButtonCode(const SDL_MouseButtonEvent& ev, bool released) {
+  if (ev.button < 1 || ev.button > 32) return 0;
+  uint32_t code = 1u << (ev.button - 1);
+  if (released) code |= MOUSE_RELEASED;
+  if (ev.clicks == 2) code |= MOUSE_DOUBLE;
+  return code;
+}
+
+// Both directions of one axis: at or past the threshold one way sets that
+// bit and clears the other; the middle zone clears both.
+uint32_t AxisButtons(Sint16 value, uint32_t negative, uint32_t positive) {
+  if (value >= kAxisThreshold) return positive;
+  if (value <= -kAxisThreshold) return negative;
+  return 0;
+}
+
+}  // namespace
+
+HumanInputsSDL::HumanInputsSDL()
+    : btnTrig(0),
+      btnRelease(0),
+      btnPress(0),
+      btnRepeat(0),
+      repeatCount(),
+      repeatRateFrames(kRepeatRateFrames),
+      repeatDelayFrames(kRepeatDelayFrames),
+      key(KEY_NONE),
+      latch(0),
+      idleFrames(0),
+      mouseCode(0),
+      mousePos{0, 0},
+      buttonWindowFocused(false),
+      mainWindowFocused(false),
+      enableJoystick(true),
+      buttonWindowId(1),
+      mainWindowId(2) {
+  std::memset(&lastWindowEvent, 0, sizeof(lastWindowEvent));
+  SDL_InitSubSystem(SDL_INIT_JOYSTICK);
+  if (SDL_NumJoysticks() > 0) SDLJoy = SDL_JoystickOpen(0);
+}
+
+HumanInputsSDL::~HumanInputsSDL() {
+  if (SDLJoy && SDL_JoystickGetAttached(SDLJoy)) SDL_JoystickClose(SDLJoy);
+  SDLJoy = nullptr;
+  SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+}
+
+uint32_t HumanInputsSDL::GetMouse(TPoint* pos) const {
+  if (pos) *pos = mousePos;
+  return mouseCode;
+}
+
+void HumanInputsSDL::UnsetLatch() {
+  if (latch == 0) return;
+  latch = 0;
+  std::memset(repeatCount, 0, sizeof(repeatCount));
+}
+
+bool HumanInputsSDL::ProcessInputs() {
+  key = KEY_NONE;
+  lastWindowEvent.type = 0;
+  mouseCode = 0;
+  uint32_t trig = 0;
+  uint32_t release = 0;
+  bool windowEvent = false;
+
+  SDL_Event ev;
+  while (SDL_PollEvent(&ev)) {
+    switch (ev.type) {
+      case SDL_QUIT:
+        lastWindowEvent = ev;
+        windowEvent = true;
+        break;
+
+      case SDL_WINDOWEVENT:
+        switch (ev.window.event) {
+          case SDL_WINDOWEVENT_MOVED:
+          case SDL_WINDOWEVENT_RESIZED:
+            lastWindowEvent = ev;
+            windowEvent = true;
+            break;
+          case SDL_WINDOWEVENT_FOCUS_GAINED:
+          case SDL_WINDOWEVENT_FOCUS_LOST: {
+            const bool gained = ev.window.event == SDL_WINDOWEVENT_FOCUS_GAINED;
+            if (ev.window.windowID == buttonWindowId) buttonWindowFocused = gained;
+            if (ev.window.windowID == mainWindowId) {
+              mainWindowFocused = gained;
+              if (gained) idleFrames = kIdleAtOnce;
+            }
+            break;
+          }
+          default:
+            break;
+        }
+        break;
+
+      case SDL_KEYDOWN: {
+        const SDL_Keycode sym = ev.key.keysym.sym;
+        if (!ev.key.repeat) {
+          if (buttonWindowFocused) trig |= DigitButton(sym);
+          if (mainWindowFocused) {
+            const uint32_t code = KeyCode(sym);
+            if (code != KEY_NONE) key = code;
+            trig |= ArrowButton(sym);
+            if (code == KEY_ENTER) {
+              latch ^= BTN_ENTER;
+              trig |= BTN_ENTER;
+            }
+          }
+        }
+        if (buttonWindowFocused) SDLKeys |= DigitButton(sym);
+        if (mainWindowFocused) SDLKeys |= ArrowButton(sym);
+        break;
+      }
+
+      case SDL_KEYUP: {
+        const SDL_Keycode sym = ev.key.keysym.sym;
+        if (buttonWindowFocused) {
+          release |= DigitButton(sym);
+          SDLKeys &= ~DigitButton(sym);
+        }
+        if (mainWindowFocused) {
+          release |= ArrowButton(sym);
+          SDLKeys &= ~ArrowButton(sym);
+          if (sym == SDLK_RETURN) SDLKeys &= ~static_cast<uint32_t>(BTN_ENTER);
+        }
+        break;
+      }
+
+      default:
+        break;
+    }
+
+    if (!mainWindowFocused) continue;
+
+    switch (ev.type) {
+      case SDL_TEXTINPUT: {
+        const unsigned char c = static_cast<unsigned char>(ev.text.text[0]);
+        if (c >= 32 && c <= 126) key = c;
+        break;
+      }
+      case SDL_KEYDOWN:
+        if (ev.key.repeat && ev.key.keysym.sym == SDLK_BACKSPACE) key = KEY_BACKSPACE;
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+        mouseCode = MouseButtonCode(ev.button, false);
+        break;
+      case SDL_MOUSEBUTTONUP:
+        mouseCode = MouseButtonCode(ev.button, true);
+        break;
+      case SDL_MOUSEWHEEL:
+        if (ev.wheel.y > 0) key = KEY_WHEEL_UP;
+        if (ev.wheel.y < 0) key = KEY_WHEEL_DOWN;
+        if (ev.wheel.x > 0) key = KEY_WHEEL_RIGHT;
+        if (ev.wheel.x < 0) key = KEY_WHEEL_LEFT;
+        break;
+      default:
+        break;
+    }
+    // Keep the pointer while a button is down, even outside the window.
+    if (mouseCode != 0) {
+      SDL_CaptureMouse((mouseCode & MOUSE_RELEASED) ? SDL_FALSE : SDL_TRUE);
+    }
+  }
+
+  // Mouse position, buttons held for drags, and the double-click latch.
+  int mx = 0;
+  int my = 0;
+  const uint32_t buttons = SDL_GetMouseState(&mx, &my);
+  const TPoint pos = {static_cast<int16_t>(mx), static_cast<int16_t>(my)};
+  if (mouseCode != 0 || pos.x != mousePos.x || pos.y != mousePos.y) {
+    mousePos = pos;
+    if ((buttons & kHeldMouseButtons) != 0 || mouseCode != 0) {
+      key = KEY_MOUSE;
+      if ((mouseCode & 0x01) && (mouseCode & MOUSE_DOUBLE)) {
+        latch |= BTN_ENTER;
+      } else {
+        UnsetLatch();
+      }
+    }
+  }
+
+  // Keep-alive of the key code while the window has focus and nothing else came.
+  if (mainWindowFocused && idleFrames >= kIdleFrames && key == KEY_NONE) key = KEY_IDLE;
+  if (key != KEY_NONE) {
+    idleFrames = 0;
+  } else if (idleFrames < UINT32_MAX) {
+    ++idleFrames;
+  }
+
+  if (enableJoystick) {
+    uint32_t joy = 0;
+    if (SDLJoy) {
+      joy |= AxisButtons(SDL_JoystickGetAxis(SDLJoy, 0), BTN_LEFT, BTN_RIGHT);
+      joy |= AxisButtons(SDL_JoystickGetAxis(SDLJoy, 1), BTN_UP, BTN_DOWN);
+      if (SDL_JoystickGetButton(SDLJoy, 0)) joy |= BTN_ENTER;
+      if (SDL_JoystickGetButton(SDLJoy, 1)) joy |= BTN_BACK;
+    }
+    JoyKeys = joy;
+    const uint32_t changed = JoyLastKeys ^ JoyKeys;
+    trig |= changed & JoyKeys;
+    release |= changed & JoyLastKeys;
+    JoyLastKeys = JoyKeys;
+  }
+
+  const uint32_t press = SDLKeys | (enableJoystick ? JoyKeys : 0) | latch;
+
+  bool changed = trig != btnTrig;
+  btnTrig = trig;
+  if (release != btnRelease) {
+    for (int bit = 0; bit < 32; ++bit) {
+      if (release & (1u << bit)) repeatCount[bit] = 0;
+    }
+    btnRelease = release;
+    changed = true;
+  }
+  changed = changed || press != btnPress;
+  btnPress = press;
+
+  uint32_t repeat = 0;
+  for (int bit = 0; bit < 32; ++bit) {
+    const uint32_t mask = 1u << bit;
+    if (!(press & mask) || (latch & mask)) continue;
+    const uint32_t count = ++repeatCount[bit];
+    if (count >= repeatDelayFrames && (count - repeatDelayFrames) % repeatRateFrames == 0) {
+      repeat |= mask;
+    }
+  }
+  changed = changed || repeat != btnRepeat;
+  btnRepeat = repeat;
+
+  return key != KEY_NONE || windowEvent || changed;
+}
