@@ -6,6 +6,7 @@
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <cstdarg>
+#include <cstdint>
 
 class edispSDL {
 public:
@@ -85,6 +86,22 @@ public:
   bool initialized;
 
 private:
+  // Shows the creation failure `what` with SDL's error text; clears initialized.
+  void creationFailed(const char* what);
+  // Colours and the four attribute bits back to their start values.
+  void resetAttributes();
+  // Draws one UTF-8 run at the cursor cell on the text layer: paper fill,
+  // underline, glyphs (twice when bold). Returns the run's width in pixels,
+  // or -1 after logging a failure. All glyph rendering goes through here.
+  int drawText(const char* utf8, SDL_Color ink, SDL_Color paper);
+  // Makes the cursor row's pixels x .. x + width - 1 transparent, then presents.
+  void eraseCells(int64_t x, int64_t width);
+  // Sets background layer `layer` as target with the drawing colour; false
+  // (and nothing set) for a layer number outside 0..3.
+  bool targetLayer(int layer, int colour);
+  bool layerRect(int w, int h, int x, int y, SDL_Rect* out) const;
+  void drawPicture(const char* path, int layer, int x, int y);
+
   SDL_Window* window;
   SDL_Renderer* renderer;
   SDL_Texture* textTexture;

@@ -1,0 +1,558 @@
+#include "screen/edispSDL.h"
+
+#include <SDL2_gfxPrimitives.h>
+#include <SDL_image.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+#include "app/alert.h"
+
+namespace {
+
+// Per font number: two unused entries, then the cell width and height in
+// logical pixels.
+const int sFontSize[3][4] = {
+    {0, 0, 4, 8},   // 0: misaki gothic, 160 x 48 cells on 640 x 384
+    {0, 0, 5, 12},  // 1: M+ 10 dots, 128 x 32 cells
+    {0, 0, 8, 16},  // 2: Shinonome 16 dots, 80 x 24 cells
+};
+
+struct FontFile {
+  int index;
+  const char* pathFormat;
+  int pointSize;
+};
+// Opening order of the fonts.
+const FontFile kFontFiles[3] = {
+    {2, "%sfonts/JF-Dot-Shinonome16.ttf", 16},
+    {1, "%sfonts/JF-Dot-MPlus10.ttf", 10},
+    {0, "%sfonts/misaki_gothic.ttf", 16},
+};
+
+constexpr int kLayerCount = 4;
+// Bytes of one text segment that are drawn; the rest of the segment is dropped.
+constexpr int kMaxSegmentBytes = 80;
+constexpr size_t kPrintwBufferSize = 100;
+constexpr size_t kFontPathExtra = 100;
+constexpr size_t kPicturePathSize = 512;
+// Coordinates within this range are handed to SDL unchanged; its line
+// clipping multiplies coordinate differences in int.
+constexpr int64_t kSafeCoordinate = 16384;
+
+const SDL_Color kDefaultFg = {255, 255, 255, 255};
+const SDL_Color kDefaultBg = {0, 0, 0, 0};
+
+int cellWidth(int charSize) { return sFontSize[charSize][2]; }
+int cellHeight(int charSize) { return sFontSize[charSize][3]; }
+
+int saturate(int64_t v) { return static_cast<int>(std::clamp<int64_t>(v, INT_MIN, INT_MAX)); }
+
+bool validLayer(int layer) { return layer >= 0 && layer < kLayerCount; }
+
+// The 15-bit RGB drawing colour: bits 14-10 red, 9-5 green, 4-0 blue, each
+// scaled by 8; higher bits are ignored.
+SDL_Color rgb555(int colour) {
+  const unsigned v = static_cast<unsigned>(colour);
+  return SDL_Color{static_cast<Uint8>(((v >> 10) & 0x1F) << 3), static_cast<Uint8>(((v >> 5) & 0x1F) << 3),
+                   static_cast<Uint8>((v & 0x1F) << 3), 255};
+}
+
+// Clips the segment (x1,y1)-(x2,y2) to the box [lo, hi] on both axes
+// (Liang-Barsky). False when nothing of it lies in the box.
+bool clipLine(double& x1, double& y1, double& x2, double& y2, double lo, double hiX, double hiY) {
+  double t0 = 0.0, t1 = 1.0;
+  const double dx = x2 - x1, dy = y2 - y1;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {x1 - lo, hiX - x1, y1 - lo, hiY - y1};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0.0) {
+      if (q[i] < 0.0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0.0) {
+      if (t > t1) return false;
+      t0 = std::max(t0, t);
+    } else {
+      if (t < t0) return false;
+      t1 = std::min(t1, t);
+    }
+  }
+  const double nx1 = x1 + t0 * dx, ny1 = y1 + t0 * dy;
+  const double nx2 = x1 + t1 * dx, ny2 = y1 + t1 * dy;
+  x1 = nx1;
+  y1 = ny1;
+  x2 = nx2;
+  y2 = ny2;
+  return true;
+}
+
+}  // namespace
+
+edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* basePathArg)
+    : initialized(true),
+      window(nullptr),
+      renderer(nullptr),
+      textTexture(nullptr),
+      charSize(2),
+      fonts{nullptr, nullptr, nullptr},
+      cursorX(0),
+      cursorY(0),
+      fgColor(kDefaultFg),
+      bgColor(kDefaultBg),
+      bold(0),
+      underline(0),
+      blink(0),
+      reverse(0),
+      bgBuffers{nullptr, nullptr, nullptr, nullptr},
+      bgBuffIndex(0),
+      updateEnabled(true),
+      basePath(nullptr),
+      logicalW(w),
+      logicalH(h),
+      presentCount(0) {
+  window = SDL_CreateWindow(title ? title : "", x, y, w, h, SDL_WINDOW_RESIZABLE);
+  if (!window) creationFailed("Error: SDL_CreateWindow");
+
+  renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  if (!renderer) creationFailed("Error: SDL_CreateSoftwareRenderer");
+
+  for (SDL_Texture*& layer : bgBuffers) {
+    layer = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB24, SDL_TEXTUREACCESS_TARGET, w, h);
+    if (!layer) creationFailed("Error: SDL_CreateTexture");
+    SDL_SetTextureBlendMode(layer, SDL_BLENDMODE_NONE);
+  }
+
+  // Without a base directory the data is looked for in the current one.
+  const char* base = basePathArg ? basePathArg : "";
+  const size_t baseLen = SDL_strlen(base);
+  basePath = new char[baseLen + 1];
+  SDL_utf8strlcpy(basePath, base, baseLen + 1);
+
+  const size_t pathSize = baseLen + kFontPathExtra;
+  char* path = new char[pathSize];
+  for (const FontFile& f : kFontFiles) {
+    SDL_snprintf(path, pathSize, f.pathFormat, basePath);
+    fonts[f.index] = TTF_OpenFont(path, f.pointSize);
+    if (!fonts[f.index]) creationFailed("Error: TTF_OpenFont");
+  }
+  delete[] path;
+
+  textTexture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_TARGET, w, h);
+  if (!textTexture)
+    creationFailed("Error: SDL_CreateTexture");
+  else
+    SDL_SetTextureBlendMode(textTexture, SDL_BLENDMODE_BLEND);
+
+  resetAttributes();
+  cursorX = 0;
+  cursorY = 0;
+  charSize = 2;
+
+  if (initialized) SDL_PumpEvents();
+}
+
+edispSDL::~edispSDL() {
+  if (textTexture) SDL_DestroyTexture(textTexture);
+  for (TTF_Font* font : fonts)
+    if (font) TTF_CloseFont(font);
+  for (SDL_Texture* layer : bgBuffers)
+    if (layer) SDL_DestroyTexture(layer);
+  if (renderer) SDL_DestroyRenderer(renderer);
+  if (window) SDL_DestroyWindow(window);
+  delete[] basePath;
+}
+
+void edispSDL::creationFailed(const char* what) {
+  DisplayErrorDialog(what, SDL_GetError());
+  initialized = false;
+}
+
+// ---- Window ----
+
+void edispSDL::resizeWindow(int w, int h) {
+  if (window) SDL_SetWindowSize(window, w, h);
+}
+
+void edispSDL::getWindowSize(int* w, int* h) {
+  if (!window) return;
+  int ww = 0, wh = 0;
+  SDL_GetWindowSize(window, &ww, &wh);
+  if (w) *w = ww;
+  if (h) *h = wh;
+}
+
+void edispSDL::changeWindowTitle(const char* title) {
+  if (window) SDL_SetWindowTitle(window, title ? title : "");
+}
+
+// ---- Presentation ----
+
+void edispSDL::updateContent() {
+  if (!updateEnabled || !renderer) return;
+  SDL_SetRenderTarget(renderer, nullptr);
+  SDL_RenderCopy(renderer, bgBuffers[((bgBuffIndex % kLayerCount) + kLayerCount) % kLayerCount], nullptr, nullptr);
+  SDL_RenderCopy(renderer, textTexture, nullptr, nullptr);
+  SDL_RenderPresent(renderer);
+  ++presentCount;
+}
+
+void edispSDL::stopUpdate() { updateEnabled = false; }
+
+void edispSDL::resumeUpdate() {
+  if (updateEnabled) return;
+  updateEnabled = true;
+  updateContent();
+}
+
+// ---- Text ----
+
+int edispSDL::getLineLength(const char* s) const {
+  if (!s) return 0;
+  int n = 0;
+  while (s[n] != '\0' && s[n] != '\n' && s[n] != '\r') ++n;
+  return n;
+}
+
+void edispSDL::puts_(const char* text, unsigned /*len*/) {
+  if (!text) return;
+  // Reverse swaps ink and paper, alpha included.
+  const SDL_Color ink = reverse ? bgColor : fgColor;
+  const SDL_Color paper = reverse ? fgColor : bgColor;
+
+  const char* p = text;
+  for (;;) {
+    const int length = getLineLength(p);
+    if (length > 0) {
+      char segment[kMaxSegmentBytes + 1];
+      const int kept = std::min(length, kMaxSegmentBytes);
+      SDL_memcpy(segment, p, kept);
+      segment[kept] = '\0';
+      const int width = drawText(segment, ink, paper);
+      if (width < 0) return;
+      cursorX = saturate(int64_t{cursorX} + width / cellWidth(charSize));
+    }
+    p += length;
+    for (; *p == '\r' || *p == '\n'; ++p) {
+      if (*p == '\r')
+        cursorX = 0;
+      else
+        cursorY = saturate(int64_t{cursorY} + 1);
+    }
+    if (*p == '\0') break;
+  }
+  updateContent();
+}
+
+int edispSDL::drawText(const char* utf8, SDL_Color ink, SDL_Color paper) {
+  SDL_Surface* surface = fonts[charSize] ? TTF_RenderUTF8_Solid(fonts[charSize], utf8, ink) : nullptr;
+  if (!surface) {
+    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "TTF_RenderUTF8_Solid : %s\n", SDL_GetError());
+    return -1;
+  }
+  const int width = surface->w;
+  const int cw = cellWidth(charSize);
+  const int ch = cellHeight(charSize);
+  const int64_t x = int64_t{cursorX} * cw;
+  const int64_t y = int64_t{cursorY} * ch;
+  // Cells wholly outside the layer are clipped away; skipping them keeps the
+  // coordinates handed to SDL small.
+  const bool visible = x < logicalW && x + width + 1 > 0 && y < logicalH && y + ch > 0;
+  bool ok = true;
+  if (visible) {
+    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
+    if (SDL_SetRenderTarget(renderer, textTexture) != 0) {
+      SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_SetRenderTarget : %s\n", SDL_GetError());
+      ok = false;
+    } else {
+      const SDL_Rect dst{static_cast<int>(x), static_cast<int>(y), width, ch};
+      SDL_SetRenderDrawColor(renderer, paper.r, paper.g, paper.b, paper.a);
+      SDL_RenderFillRect(renderer, &dst);
+      if (underline) {
+        SDL_SetRenderDrawColor(renderer, ink.r, ink.g, ink.b, ink.a);
+        SDL_RenderDrawLine(renderer, dst.x, dst.y + ch - 1, dst.x + width - 1, dst.y + ch - 1);
+      }
+      bool copied = SDL_RenderCopy(renderer, texture, nullptr, &dst) == 0;
+      if (copied && bold) {
+        const SDL_Rect shifted{dst.x + 1, dst.y, dst.w, dst.h};
+        copied = SDL_RenderCopy(renderer, texture, nullptr, &shifted) == 0;
+      }
+      if (!copied) {
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_RenderCopy : %s\n", SDL_GetError());
+        ok = false;
+      }
+    }
+    if (texture) SDL_DestroyTexture(texture);
+  }
+  SDL_FreeSurface(surface);
+  return ok ? width : -1;
+}
+
+void edispSDL::printw(const char* fmt, ...) {
+  va_list args;
+  va_start(args, fmt);
+  vprintw(fmt, args);
+  va_end(args);
+}
+
+void edispSDL::vprintw(const char* fmt, va_list args) {
+  static char buf[kPrintwBufferSize];
+  if (!fmt) return;
+  SDL_vsnprintf(buf, sizeof buf, fmt, args);
+  puts_(buf, 0);
+}
+
+// ---- Cursor and attributes ----
+
+void edispSDL::move(int row, int col) {
+  cursorY = row;
+  cursorX = col;
+}
+
+void edispSDL::curmove(int dRow, int dCol) {
+  cursorY = saturate(int64_t{cursorY} + dRow);
+  cursorX = saturate(int64_t{cursorX} + dCol);
+}
+
+void edispSDL::cur_rowtop() { cursorX = 0; }
+
+void edispSDL::curon() {}
+
+void edispSDL::curoff() {}
+
+void edispSDL::resetAttributes() {
+  fgColor = kDefaultFg;
+  bgColor = kDefaultBg;
+  bold = 0;
+  underline = 0;
+  blink = 0;
+  reverse = 0;
+}
+
+void edispSDL::set_attribute(int a) {
+  const auto fgRgb = [this](Uint8 r, Uint8 g, Uint8 b) {
+    fgColor.r = r;
+    fgColor.g = g;
+    fgColor.b = b;
+  };
+  const auto bg = [this](Uint8 r, Uint8 g, Uint8 b) { bgColor = SDL_Color{r, g, b, 255}; };
+  switch (a) {
+    case 0: resetAttributes(); break;
+    case 1: bold = 1; break;
+    case 4: underline = 1; break;
+    case 5: blink = 1; break;
+    case 7: reverse = 1; break;
+    case 8:
+    case 16:
+      fgColor.a = 0;
+      bgColor.a = 0;
+      break;
+    case 17: case 31: fgRgb(255, 0, 0); break;
+    case 18: case 32: fgRgb(0, 255, 0); break;
+    case 19: case 33: fgRgb(255, 255, 0); break;
+    case 20: case 34: fgRgb(0, 0, 255); break;
+    case 21: case 35: fgRgb(255, 0, 255); break;
+    case 22: case 36: fgRgb(0, 255, 255); break;
+    case 23: case 37: case 39: fgRgb(255, 255, 255); break;
+    case 24: underline = 0; break;
+    case 25: blink = 0; break;
+    case 27: reverse = 0; break;
+    case 29: bold = 0; break;
+    case 30: fgRgb(0, 0, 0); break;
+    case 40: bg(0, 0, 0); break;
+    case 41: bg(192, 0, 0); break;
+    case 42: bg(0, 192, 0); break;
+    case 43: bg(255, 255, 0); break;
+    case 44: bg(64, 64, 192); break;
+    case 45: bg(192, 0, 192); break;
+    case 46: bg(0, 192, 192); break;
+    case 47: bg(192, 192, 192); break;
+    case 49: case 61: bgColor.a = 0; break;
+    case 60: fgColor.a = 0; break;
+    default: break;
+  }
+}
+
+void edispSDL::set_attribute(int a, int b) {
+  set_attribute(a);
+  set_attribute(b);
+}
+
+void edispSDL::set_attribute(int a, int b, int c) {
+  set_attribute(a, b);
+  set_attribute(c);
+}
+
+void edispSDL::set_attribute(int a, int b, int c, int d) {
+  set_attribute(a, b, c);
+  set_attribute(d);
+}
+
+void edispSDL::save_attribute(int /*slot*/) {}
+
+void edispSDL::load_attribute(int /*slot*/) {}
+
+// ---- Clearing and erasing ----
+
+void edispSDL::clear() {
+  cursorX = 0;
+  cursorY = 0;
+  SDL_SetRenderTarget(renderer, textTexture);
+  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0);
+  SDL_RenderClear(renderer);
+  updateContent();
+}
+
+void edispSDL::eraseCells(int64_t x, int64_t width) {
+  const int64_t ch = cellHeight(charSize);
+  const int64_t y = int64_t{cursorY} * ch;
+  // Clip to the layer so that far-off cursors never reach SDL as huge numbers.
+  const int64_t x0 = std::max<int64_t>(x, 0), x1 = std::min<int64_t>(x + width, logicalW);
+  const int64_t y0 = std::max<int64_t>(y, 0), y1 = std::min<int64_t>(y + ch, logicalH);
+  if (x0 < x1 && y0 < y1) {
+    const SDL_Rect r{static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
+                     static_cast<int>(y1 - y0)};
+    SDL_SetRenderTarget(renderer, textTexture);
+    SDL_SetRenderDrawColor(renderer, bgColor.r, bgColor.g, bgColor.b, 0);
+    SDL_RenderFillRect(renderer, &r);
+  }
+  updateContent();
+}
+
+void edispSDL::del_to_end() {
+  const int64_t x = int64_t{cursorX} * cellWidth(charSize);
+  eraseCells(x, logicalW - x);
+}
+
+void edispSDL::del_row() { eraseCells(0, logicalW); }
+
+void edispSDL::del(int n) {
+  const int64_t cw = cellWidth(charSize);
+  eraseCells(int64_t{cursorX} * cw, int64_t{n} * cw);
+}
+
+void edispSDL::init_disp() {
+  for (SDL_Texture* layer : bgBuffers) {
+    SDL_SetRenderTarget(renderer, layer);
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+    SDL_RenderClear(renderer);
+  }
+  clear();
+  resetAttributes();
+}
+
+void edispSDL::set_charsize(int n) {
+  if (n >= 0 && n <= 2) charSize = n;
+  clear();
+}
+
+// ---- Background layers ----
+
+SDL_Texture* edispSDL::getLayer(int layer) const { return validLayer(layer) ? bgBuffers[layer] : nullptr; }
+
+void edispSDL::set_bgbuff(int layer) {
+  bgBuffIndex = layer;
+  updateContent();
+}
+
+bool edispSDL::targetLayer(int layer, int colour) {
+  if (!validLayer(layer) || !renderer) return false;
+  SDL_SetRenderTarget(renderer, bgBuffers[layer]);
+  const SDL_Color c = rgb555(colour);
+  SDL_SetRenderDrawColor(renderer, c.r, c.g, c.b, c.a);
+  return true;
+}
+
+void edispSDL::clear_bgbuff(int layer) {
+  if (!validLayer(layer) || !renderer) return;
+  SDL_SetRenderTarget(renderer, bgBuffers[layer]);
+  SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
+  SDL_RenderClear(renderer);
+}
+
+// The rectangle x .. x + w - 1, y .. y + h - 1 with its edges pulled in to one
+// pixel outside the layer, which draws the same on the layer; false when the
+// rectangle is empty.
+bool edispSDL::layerRect(int w, int h, int x, int y, SDL_Rect* out) const {
+  if (w <= 0 || h <= 0) return false;
+  const int64_t x0 = std::clamp<int64_t>(x, -1, logicalW), x1 = std::clamp<int64_t>(int64_t{x} + w - 1, -1, logicalW);
+  const int64_t y0 = std::clamp<int64_t>(y, -1, logicalH), y1 = std::clamp<int64_t>(int64_t{y} + h - 1, -1, logicalH);
+  *out = SDL_Rect{static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0 + 1),
+                  static_cast<int>(y1 - y0 + 1)};
+  return true;
+}
+
+void edispSDL::draw_fillrect(int layer, int w, int h, int x, int y, int colour) {
+  SDL_Rect r;
+  if (!layerRect(w, h, x, y, &r) || !targetLayer(layer, colour)) return;
+  SDL_RenderFillRect(renderer, &r);
+}
+
+void edispSDL::draw_rectangle(int layer, int w, int h, int x, int y, int colour) {
+  SDL_Rect r;
+  if (!layerRect(w, h, x, y, &r) || !targetLayer(layer, colour)) return;
+  SDL_RenderDrawRect(renderer, &r);
+}
+
+void edispSDL::draw_line(int layer, int x1, int y1, int x2, int y2, int colour) {
+  if (!targetLayer(layer, colour)) return;
+  const auto safe = [](int v) { return v >= -kSafeCoordinate && v < kSafeCoordinate; };
+  if (safe(x1) && safe(y1) && safe(x2) && safe(y2)) {
+    SDL_RenderDrawLine(renderer, x1, y1, x2, y2);
+    return;
+  }
+  // Far-off end points: keep the part of the line near the layer.
+  double fx1 = x1, fy1 = y1, fx2 = x2, fy2 = y2;
+  if (!clipLine(fx1, fy1, fx2, fy2, -1.0, logicalW, logicalH)) return;
+  SDL_RenderDrawLine(renderer, static_cast<int>(SDL_lround(fx1)), static_cast<int>(SDL_lround(fy1)),
+                     static_cast<int>(SDL_lround(fx2)), static_cast<int>(SDL_lround(fy2)));
+}
+
+void edispSDL::draw_ellipse(int layer, int filled, int cx, int cy, int rx, int ry, int colour) {
+  if (!targetLayer(layer, colour)) return;
+  const SDL_Color c = rgb555(colour);
+  const auto low16 = [](int v) { return static_cast<Sint16>(static_cast<uint16_t>(static_cast<unsigned>(v))); };
+  if (filled)
+    filledEllipseRGBA(renderer, low16(cx), low16(cy), low16(rx), low16(ry), c.r, c.g, c.b, c.a);
+  else
+    ellipseRGBA(renderer, low16(cx), low16(cy), low16(rx), low16(ry), c.r, c.g, c.b, c.a);
+}
+
+// ---- Pictures ----
+
+void edispSDL::draw_image(int picture, int layer, int x, int y) {
+  char path[kPicturePathSize];
+  SDL_snprintf(path, sizeof path, "%sImage/%d.jpg", basePath, picture);
+  drawPicture(path, layer, x, y);
+}
+
+void edispSDL::draw_image2(int picture, int layer, int folder, int x, int y) {
+  char path[kPicturePathSize];
+  SDL_snprintf(path, sizeof path, "%sImage/%d/%d.jpg", basePath, folder, picture);
+  drawPicture(path, layer, x, y);
+}
+
+void edispSDL::drawPicture(const char* path, int layer, int x, int y) {
+  if (!validLayer(layer) || !renderer) return;
+  SDL_Surface* surface = IMG_Load(path);
+  if (!surface) {
+    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "IMG_Load : %s\n", SDL_GetError());
+    return;
+  }
+  // A picture wholly off the layer draws nothing.
+  const bool visible = x < logicalW && int64_t{x} + surface->w > 0 && y < logicalH && int64_t{y} + surface->h > 0;
+  if (visible) {
+    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
+    if (SDL_SetRenderTarget(renderer, bgBuffers[layer]) != 0) {
+      SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_SetRenderTarget : %s\n", SDL_GetError());
+    } else {
+      const SDL_Rect dst{x, y, surface->w, surface->h};
+      if (SDL_RenderCopy(renderer, texture, nullptr, &dst) != 0)
+        SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_RenderCopy : %s\n", SDL_GetError());
+    }
+    if (texture) SDL_DestroyTexture(texture);
+  }
+  SDL_FreeSurface(surface);
+}
