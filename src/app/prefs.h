@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <map>
 #include <string>
 
@@ -17,3 +18,6 @@ void readPrefsData(const char* fileName, PreferenceMap& prefs);
 void writePrefsData(const char* fileName, const PreferenceMap& prefs);
 int readDataToMap1Line(const unsigned char* data, unsigned long length, PreferenceMap& prefs);
 uint32_t getTodayDate();
+// The date encoding getTodayDate uses: (year << 16) | (month << 8) | day,
+// with the full year, the month counted from 0 and the day from 1.
+uint32_t encodeDate(const struct tm& date);

@@ -1,0 +1,217 @@
+#include "app/prefs.h"
+
+#include <SDL_filesystem.h>
+#include <SDL_stdinc.h>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char kPrefsOrg[] = "tavixProject";
+const char kPrefsApp[] = "tavixDisp";
+
+// The fixed head of the file, written whatever the map holds.
+const char* const kCommentLines[] = {
+    "; baudrate: COMポートの通信速度。通常使用時は変更する必要はありません。\n",
+    "; checked_date: ファームアウェアの更新を最後にチェックした日付\n",
+    "; checked_fw_ver: 最後に確認したファームウェアのバージョン\n",
+    "; enable_joystick: 1に設定する事でPCに接続されたジョイスティック操作を有効化(方向キー=↑↓←→,ボタン１=Enter,ボタン2=BS)\n",
+    "; window_x, window_y: 前回終了時のウィンドウ位置\n",
+};
+
+const char kCommentMark = ';';
+// Longest name the reader takes; longer ones are not names.
+const size_t kMaxNameLength = 31;
+// The reader takes at most this much of a file. A line that the bound cuts
+// is dropped with everything after it.
+const size_t kMaxFileBytes = 64 * 1024;
+
+std::string g_prefsDirectory;
+
+// The preference directory with its trailing separator, or empty when
+// there is none to be had.
+std::string prefsDirectory() {
+  if (!g_prefsDirectory.empty()) return g_prefsDirectory;
+  char* dir = SDL_GetPrefPath(kPrefsOrg, kPrefsApp);
+  if (dir == nullptr) return std::string();
+  std::string result(dir);
+  SDL_free(dir);
+  return result;
+}
+
+bool isLineBreak(unsigned char c) { return c == '\n' || c == '\r'; }
+
+// Blanks as the C library's isspace sees them, line breaks excepted.
+bool isBlank(unsigned char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+
+// A name the reader gives back unchanged: 1 to 31 bytes, no blank, line
+// break or zero byte, not starting with the comment mark.
+bool isReadableName(const std::string& name) {
+  if (name.empty() || name.size() > kMaxNameLength || name[0] == kCommentMark) return false;
+  for (unsigned char c : name) {
+    if (c == 0 || isBlank(c) || isLineBreak(c)) return false;
+  }
+  return true;
+}
+
+// Parses "name = number" in text[0, len). Numbers from -2147483648 to
+// 4294967295 are taken, negative ones as their 32-bit pattern; anything
+// after the number is ignored.
+bool parseEntry(const unsigned char* text, size_t len, std::string* name, uint32_t* value) {
+  size_t i = 0;
+  while (i < len && isBlank(text[i])) ++i;
+  const size_t nameStart = i;
+  while (i < len && !isBlank(text[i])) ++i;
+  const size_t nameLength = i - nameStart;
+  if (nameLength == 0 || nameLength > kMaxNameLength) return false;
+
+  while (i < len && isBlank(text[i])) ++i;
+  if (i >= len || text[i] != '=') return false;
+  ++i;
+  while (i < len && isBlank(text[i])) ++i;
+
+  bool negative = false;
+  if (i < len && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  const uint64_t limit = negative ? 2147483648ULL : 4294967295ULL;
+  uint64_t magnitude = 0;
+  size_t digits = 0;
+  while (i < len && text[i] >= '0' && text[i] <= '9') {
+    magnitude = magnitude * 10 + (text[i] - '0');
+    if (magnitude > limit) return false;
+    ++i;
+    ++digits;
+  }
+  if (digits == 0) return false;
+
+  name->assign(reinterpret_cast<const char*>(text + nameStart), nameLength);
+  *value = negative ? static_cast<uint32_t>(0 - magnitude) : static_cast<uint32_t>(magnitude);
+  return true;
+}
+
+bool writeAll(int fd, const char* data, size_t len) {
+  while (len > 0) {
+    ssize_t n = ::write(fd, data, len);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data += n;
+    len -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool writeContents(int fd, const PreferenceMap& prefs) {
+  for (const char* line : kCommentLines) {
+    if (!writeAll(fd, line, SDL_strlen(line))) return false;
+  }
+  for (const auto& entry : prefs) {
+    // A name the reader could not give back would corrupt the file.
+    if (!isReadableName(entry.first)) continue;
+    char value[16];
+    const int n = SDL_snprintf(value, sizeof value, " = %d\n", static_cast<int32_t>(entry.second));
+    if (!writeAll(fd, entry.first.data(), entry.first.size())) return false;
+    if (!writeAll(fd, value, static_cast<size_t>(n))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void setPrefsDirectory(const std::string& dir) {
+  g_prefsDirectory = dir;
+  if (!g_prefsDirectory.empty() && g_prefsDirectory.back() != '/') g_prefsDirectory += '/';
+}
+
+int readDataToMap1Line(const unsigned char* data, unsigned long length, PreferenceMap& prefs) {
+  if (data == nullptr) return 0;
+  // The count of consumed bytes has to fit the result.
+  if (length > static_cast<unsigned long>(INT_MAX)) length = INT_MAX;
+  size_t lineLength = 0;
+  while (lineLength < length && !isLineBreak(data[lineLength])) ++lineLength;
+
+  // A zero byte ends the text of a line.
+  size_t textLength = 0;
+  while (textLength < lineLength && data[textLength] != 0) ++textLength;
+
+  if (textLength > 0 && data[0] != kCommentMark) {
+    std::string name;
+    uint32_t value = 0;
+    if (parseEntry(data, textLength, &name, &value)) prefs[name] = value;
+  }
+
+  size_t consumed = lineLength;
+  while (consumed < length && isLineBreak(data[consumed])) ++consumed;
+  return static_cast<int>(consumed);
+}
+
+void readPrefsData(const char* fileName, PreferenceMap& prefs) {
+  if (fileName == nullptr) return;
+  const std::string dir = prefsDirectory();
+  if (dir.empty()) return;
+  std::FILE* file = std::fopen((dir + fileName).c_str(), "rb");
+  if (file == nullptr) return;
+
+  std::vector<unsigned char> buffer(kMaxFileBytes + 1);
+  size_t length = std::fread(buffer.data(), 1, buffer.size(), file);
+  std::fclose(file);
+  if (length > kMaxFileBytes) {
+    // Too long: keep the whole lines within the bound.
+    length = kMaxFileBytes;
+    while (length > 0 && !isLineBreak(buffer[length - 1])) --length;
+  }
+
+  size_t offset = 0;
+  while (offset < length) {
+    const int consumed = readDataToMap1Line(buffer.data() + offset, length - offset, prefs);
+    if (consumed <= 0) break;
+    offset += static_cast<size_t>(consumed);
+  }
+}
+
+void writePrefsData(const char* fileName, const PreferenceMap& prefs) {
+  if (fileName == nullptr) return;
+  const std::string dir = prefsDirectory();
+  if (dir.empty()) return;
+  const std::string path = dir + fileName;
+
+  // The new contents go to a file of their own first and then replace the
+  // old file in one step, so a failure never leaves a half-written file.
+  const std::string tempPath = path + "." + std::to_string(static_cast<long>(getpid())) + ".tmp";
+  int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0 && errno == EEXIST) {
+    ::unlink(tempPath.c_str());
+    fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_TRUNC | O_CLOEXEC, 0666);
+  }
+  if (fd < 0) return;
+  // The file keeps the permissions it had.
+  struct stat old;
+  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
+
+  bool ok = writeContents(fd, prefs);
+  ok = ::fsync(fd) == 0 && ok;
+  ok = ::close(fd) == 0 && ok;
+  if (!ok || ::rename(tempPath.c_str(), path.c_str()) != 0) ::unlink(tempPath.c_str());
+}
+
+uint32_t encodeDate(const struct tm& date) {
+  const uint32_t year = static_cast<uint32_t>(date.tm_year + 1900);
+  const uint32_t month = static_cast<uint32_t>(date.tm_mon);
+  const uint32_t day = static_cast<uint32_t>(date.tm_mday);
+  return (year << 16) | (month << 8) | day;
+}
+
+uint32_t getTodayDate() {
+  const time_t now = time(nullptr);
+  struct tm local;
+  if (localtime_r(&now, &local) == nullptr) return 0;
+  return encodeDate(local);
+}

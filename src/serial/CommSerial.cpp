@@ -1,0 +1,264 @@
+#include "serial/CommSerial.h"
+
+#include <SDL_timer.h>
+#include <climits>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "serial/os_thread.h"
+#include "serial/serial_speed.h"
+
+namespace {
+
+// How long the reader waits for a byte before it looks at the stop signal again.
+const int kReadWaitMs = 500;
+// Pause of the reader while the ring is full, and after a wake-up that
+// brought no byte (a hung-up or failing port reports itself readable at once).
+const Uint32 kReaderPauseMs = 1;
+
+#if defined(__APPLE__)
+
+// The speed fields hold the rate itself.
+bool speedCodeFor(unsigned long rate, speed_t* code) {
+  *code = static_cast<speed_t>(rate);
+  return static_cast<unsigned long>(*code) == rate;
+}
+
+#else
+
+struct SpeedCode {
+  unsigned long rate;
+  speed_t code;
+};
+
+const SpeedCode kSpeedCodes[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},
+#ifdef B57600
+    {57600, B57600},
+#endif
+#ifdef B115200
+    {115200, B115200},
+#endif
+#ifdef B230400
+    {230400, B230400},
+#endif
+#ifdef B460800
+    {460800, B460800},
+#endif
+#ifdef B500000
+    {500000, B500000},
+#endif
+#ifdef B576000
+    {576000, B576000},
+#endif
+#ifdef B921600
+    {921600, B921600},
+#endif
+#ifdef B1000000
+    {1000000, B1000000},
+#endif
+#ifdef B1152000
+    {1152000, B1152000},
+#endif
+#ifdef B1500000
+    {1500000, B1500000},
+#endif
+#ifdef B2000000
+    {2000000, B2000000},
+#endif
+#ifdef B2500000
+    {2500000, B2500000},
+#endif
+#ifdef B3000000
+    {3000000, B3000000},
+#endif
+#ifdef B3500000
+    {3500000, B3500000},
+#endif
+#ifdef B4000000
+    {4000000, B4000000},
+#endif
+};
+
+bool speedCodeFor(unsigned long rate, speed_t* code) {
+  for (const SpeedCode& s : kSpeedCodes) {
+    if (s.rate == rate) {
+      *code = s.code;
+      return true;
+    }
+  }
+  return false;
+}
+
+#endif
+
+// The code to keep on the line until a rate without a code is set: the
+// line's present speed when that is one of the codes, else 9600.
+speed_t interimSpeedCode(const struct termios& current) {
+#if defined(__APPLE__)
+  return cfgetospeed(&current);
+#else
+  const speed_t code = cfgetospeed(&current);
+  for (const SpeedCode& s : kSpeedCodes) {
+    if (s.code == code) return code;
+  }
+  return B9600;
+#endif
+}
+
+// Builds the raw 8N1 line settings: receiver on, modem lines ignored, no
+// flow control on output, no translation, no echo, no signals; a read
+// returns as soon as a byte is there or after 0.1 s with nothing.
+void makeRawSettings(struct termios* t, speed_t code) {
+  std::memset(t, 0, sizeof *t);
+  t->c_iflag = IGNBRK | IGNPAR | IXON | IXOFF;
+  t->c_oflag = 0;
+  t->c_cflag = CS8 | CREAD | CLOCAL;
+  t->c_lflag = 0;
+  cfsetispeed(t, code);
+  cfsetospeed(t, code);
+  cfmakeraw(t);
+  t->c_cc[VMIN] = 0;
+  t->c_cc[VTIME] = 1;
+}
+
+}  // namespace
+
+CommSerial::CommSerial() : fd(-1), readThread(nullptr) {
+  ring.release();
+  ring.alloc(kRingSize);
+}
+
+CommSerial::~CommSerial() {
+  ClosePort();
+  ring.release();
+}
+
+bool CommSerial::OpenPort(const char* path, unsigned long speed) {
+  // One connection at a time: a second reader on the same object would
+  // leave the first one running unseen.
+  if (fd.load() >= 0 || path == nullptr || speed == 0) return false;
+
+  speed_t code = 0;
+  const bool haveCode = speedCodeFor(speed, &code);
+  if (!haveCode && speed > UINT_MAX) return false;
+
+  int port = ::open(path, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (port < 0) return false;
+
+  tcflush(port, TCOFLUSH);
+  tcflush(port, TCIFLUSH);
+  int flags = fcntl(port, F_GETFL);
+  if (flags != -1) fcntl(port, F_SETFL, flags & ~O_NONBLOCK);
+
+  struct termios saved;
+  if (tcgetattr(port, &saved) != 0) {
+    ::close(port);
+    return false;
+  }
+
+  // A rate without a code is set in a second step; until then the line
+  // keeps the speed it had.
+  if (!haveCode) code = interimSpeedCode(saved);
+  struct termios settings;
+  makeRawSettings(&settings, code);
+
+  tcflush(port, TCIFLUSH);
+  bool applied = tcsetattr(port, TCSANOW, &settings) == 0;
+  if (applied && !haveCode) applied = setArbitrarySerialSpeed(port, static_cast<unsigned int>(speed));
+  if (!applied) {
+    tcflush(port, TCOFLUSH);
+    tcflush(port, TCIFLUSH);
+    tcsetattr(port, TCSANOW, &saved);
+    ::close(port);
+    return false;
+  }
+
+  fd.store(port);
+  clearSerialPortBuffers();
+  readThread = os_thread_create(readTaskMain, nullptr, this);
+  if (readThread == nullptr) {
+    fd.store(-1);
+    tcsetattr(port, TCSANOW, &saved);
+    ::close(port);
+    return false;
+  }
+  return true;
+}
+
+void CommSerial::ClosePort() {
+  ring.writeIndex.store(0);
+  ring.readIndex.store(0);
+  clearSerialPortBuffers();
+  const int port = fd.load();
+  if (port >= 0) {
+    fd.store(-1);
+    os_thread_join(readThread);
+    readThread = nullptr;
+    tcflush(port, TCOFLUSH);
+    tcflush(port, TCIFLUSH);
+    ::close(port);
+  }
+  // The reader may have stored one more byte before it saw the stop
+  // signal; none of it may reach the next connection.
+  ring.writeIndex.store(0);
+  ring.readIndex.store(0);
+}
+
+void CommSerial::clearSerialPortBuffers() {
+  const int port = fd.load();
+  if (port < 0) return;
+  struct termios t;
+  if (tcgetattr(port, &t) != 0) return;
+  tcsetattr(port, TCSAFLUSH, &t);
+  tcsetattr(port, TCSADRAIN, &t);
+}
+
+int CommSerial::write(const unsigned char* data, unsigned int len) {
+  const int port = fd.load();
+  if (port < 0 || len == 0 || data == nullptr) return 0;
+  if (len > INT_MAX) len = INT_MAX;
+  return static_cast<int>(::write(port, data, len));
+}
+
+unsigned int CommSerial::read(unsigned char* dst, unsigned int len) {
+  if (len == 0 || dst == nullptr) return 0;
+  return ring.take(dst, len);
+}
+
+unsigned int CommSerial::getReadableBytes() {
+  return ring.count();
+}
+
+int CommSerial::readTaskMain(void* self) {
+  CommSerial* serial = static_cast<CommSerial*>(self);
+  while (serial->fd.load() >= 0) {
+    if (serial->ring.storage != nullptr && serial->ring.freeSlots() > 0) {
+      unsigned char byte;
+      if (serial->readProc(&byte, 1) == 1) serial->ring.write1(byte);
+    } else {
+      SDL_Delay(kReaderPauseMs);
+    }
+  }
+  return 0;
+}
+
+unsigned int CommSerial::readProc(unsigned char* dst, unsigned int len) {
+  const int port = fd.load();
+  if (port < 0) return 0;
+  struct pollfd pfd;
+  pfd.fd = port;
+  pfd.events = POLLIN;
+  pfd.revents = 0;
+  if (poll(&pfd, 1, kReadWaitMs) != 1) return 0;
+  const ssize_t got = ::read(port, dst, len);
+  if (got == static_cast<ssize_t>(len)) return len;
+  if (got <= 0) SDL_Delay(kReaderPauseMs);
+  return 0;
+}
