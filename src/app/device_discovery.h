@@ -1,0 +1,18 @@
+// Finding the unit's serial device: the call-out devices the system lists,
+// and the rule that picks the unit among them.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Used when no listed device looks like a unit.
+extern const char* const kDefaultDevicePath;
+
+// Paths of the serial call-out devices ("cu.*" entries of devDir that are
+// character devices or symbolic links), in name order. An unreadable
+// directory lists nothing.
+std::vector<std::string> listSerialCalloutDevices(const std::string& devDir);
+
+// The last path containing "/dev/cu.usbmodemMB" wins; when none does, the
+// default device path.
+std::string chooseUnitDevice(const std::vector<std::string>& paths);
