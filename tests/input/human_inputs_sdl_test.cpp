@@ -392,6 +392,12 @@ TEST_F(InputTest, MouseButtonReportsPositionAndPlainMoveOnlyTracksIt) {
   Frame();
   EXPECT_EQ(in->GetMouse(&pos), 0x09u);
 
+  // Button numbers beyond the 32 bits of the code are dropped.
+  MouseButton(SDL_MOUSEBUTTONDOWN, 40, 1);
+  Frame();
+  EXPECT_EQ(in->GetMouse(&pos), 0u);
+  EXPECT_EQ(in->GetKey(), KEY_NONE);
+
   SDL_WarpMouseInWindow(window, 200, 120);
   EXPECT_FALSE(Frame());
   EXPECT_EQ(in->GetKey(), KEY_NONE);
