@@ -116,6 +116,9 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
   window = SDL_CreateWindow(title ? title : "", x, y, w, h, SDL_WINDOW_RESIZABLE);
   if (!window) creationFailed("Error: SDL_CreateWindow");
 
+  // Each drawing call runs at once. With queued commands, a window size
+  // change while a layer is the render target loses what was queued for it.
+  SDL_SetHint(SDL_HINT_RENDER_BATCHING, "0");
   renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
   if (!renderer) creationFailed("Error: SDL_CreateSoftwareRenderer");
 

@@ -69,6 +69,15 @@ bool PixelImage::all(const Pixel& p, const SDL_Rect& area) const {
   return count(p, area) == r.w * r.h;
 }
 
+int PixelImage::countTransparent(const SDL_Rect& area) const {
+  SDL_Rect r = clipTo(area, w, h);
+  int n = 0;
+  for (int y = r.y; y < r.y + r.h; ++y)
+    for (int x = r.x; x < r.x + r.w; ++x)
+      if (at(x, y).a == 0) ++n;
+  return n;
+}
+
 SDL_Rect PixelImage::boundsOfOthers(const Pixel& background) const {
   int x0 = w, y0 = h, x1 = -1, y1 = -1;
   for (int y = 0; y < h; ++y)

@@ -47,6 +47,9 @@ struct PixelImage {
   int count(const Pixel& p) const { return count(p, SDL_Rect{0, 0, w, h}); }
   // Every pixel of the rectangle (clipped to the image) equals p.
   bool all(const Pixel& p, const SDL_Rect& area) const;
+  // Number of pixels of the rectangle (clipped to the image) with alpha 0,
+  // whatever their colour.
+  int countTransparent(const SDL_Rect& area) const;
   // Smallest rectangle holding every pixel that differs from `background`
   // (w = h = 0 when none does).
   SDL_Rect boundsOfOthers(const Pixel& background) const;
