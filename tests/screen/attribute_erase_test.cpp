@@ -145,15 +145,4 @@ TEST_F(EraseTest, NarrowWindowStillErasesToTheLayerEdge) {
   EXPECT_EQ(textLayer().countTransparent(SDL_Rect{0, 32, 640, 16}), 640 * 16);
 }
 
-TEST_F(EraseTest, EraseUsesTheCurrentCellSize) {
-  screen->set_charsize(0);  // clears; redraw with the small cells
-  screen->move(2, 0);
-  screen->puts_(std::string(80, '#').c_str(), 0);  // 160 cells of 4 x 8
-  screen->move(2, 100);
-  screen->del(10);
-  PixelImage img = textLayer();
-  EXPECT_EQ(img.countTransparent(SDL_Rect{400, 16, 40, 8}), 40 * 8);
-  EXPECT_EQ(img.countTransparent(SDL_Rect{0, 16, 400, 8}) + img.countTransparent(SDL_Rect{440, 16, 200, 8}), 0);
-}
-
 }  // namespace

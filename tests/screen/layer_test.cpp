@@ -277,7 +277,10 @@ TEST(ScreenConstruction, NoBaseDirectoryMeansTheCurrentOne) {
   ASSERT_EQ(chdir(old), 0);
   EXPECT_TRUE(screen->initialized);
   EXPECT_TRUE(alerts.empty());
-  screen->draw_image(1, 0, 0, 0);  // looked for as Image/1.jpg; absent
+  LogRecorder log;
+  screen->draw_image(1, 0, 0, 0);
+  ASSERT_EQ(log.lines.size(), 1u);
+  EXPECT_NE(log.lines[0].text.find("IMG_Load : Couldn't open Image/1.jpg"), std::string::npos) << log.lines[0].text;
 }
 
 TEST(ScreenConstruction, TexturesThatCannotBeMadeRaiseAlerts) {
