@@ -3,9 +3,34 @@
 // /dev and without the internet; the program itself uses the defaults.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/alert.h"
+#include "app/getServerFwVersion.h"
+#include "app/prefs.h"
+
+class edispSDL;
+class CommSerial;
+class HumanInputsSDL;
+class EscSeqParser;
+
+// A look at the running program, for tests and tools that drive it.
+struct AppProbe {
+  enum Stage {
+    Started,         // start-up done, before the connection handshake
+    VersionWaited,   // handshake: the version wait ended, bytes still waiting are about to be discarded
+    LoopPass,        // start of a main-loop pass that will run
+  };
+  Stage stage;
+  edispSDL* disp;
+  CommSerial* serial;
+  HumanInputsSDL* inputs;
+  EscSeqParser* parser;
+  PreferenceMap* prefs;
+  int scale;
+  const char* devicePath;
+};
 
 struct AppConfig {
   std::string devicePath;       // empty: discover the unit's device under devDir
@@ -14,6 +39,10 @@ struct AppConfig {
   std::string basePath;         // empty: SDL_GetBasePath(), else the current directory
   std::string firmwarePageUrl;  // empty: the build-time page address
   AlertSink alertSink;          // empty: the platform's message box
+  UrlOpener urlOpener;          // empty: the platform's browser
+  // Called on the main thread at each stage; it may push SDL events or talk
+  // to the unit, and must not delete anything it is given.
+  std::function<void(const AppProbe&)> probe;
 };
 
 // Runs the program to its end and returns the process exit status.

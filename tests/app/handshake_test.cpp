@@ -1,0 +1,118 @@
+#include <unistd.h>
+
+#include "app_harness.h"
+#include "protocol/EscSeqParser.h"
+#include "screen/edispSDL.h"
+#include "serial/CommSerial.h"
+
+namespace app_test {
+namespace {
+
+TEST_F(AppTest, AnsweringUnitIsAskedOnceAndKeptAlive) {
+  ScriptedUnit unit;
+  ASSERT_TRUE(unit.ok());
+  double loopStart = 0;
+  uint32_t version = 0;
+  EXPECT_EQ(run(config(unit.path()),
+                [&](const AppProbe& probe) {
+                  if (probe.stage != AppProbe::LoopPass) {
+                    return;
+                  }
+                  if (loopStart == 0) {
+                    loopStart = nowMs();
+                    version = probe.parser->fwVersion;
+                  } else if (nowMs() - loopStart > 3700) {
+                    pushQuit();
+                  }
+                }),
+            0);
+
+  EXPECT_EQ(version, 0x01020304u);
+  EXPECT_EQ(unit.versionRequests(), 1);
+  const std::vector<double> requests = unit.versionRequestTimes();
+  const std::vector<double> keepAlives = unit.keepAliveTimes();
+  ASSERT_EQ(requests.size(), 1u);
+  // The wait ends at the first quiet poll after the reply, not after the
+  // full budget of empty polls.
+  EXPECT_LT(loopStart - requests[0], 900);
+
+  // One at the wake-up, two in the first two passes, then one 3000 ms after
+  // the loop began.
+  ASSERT_EQ(keepAlives.size(), 4u);
+  EXPECT_LT(keepAlives[0], requests[0]);
+  EXPECT_GE(keepAlives[1], requests[0]);
+  EXPECT_LE(keepAlives[2] - keepAlives[1], 500) << "the second pass sends the second byte";
+  EXPECT_GE(keepAlives[3] - keepAlives[1], 2500);
+  EXPECT_LE(keepAlives[3] - keepAlives[1], 4500);
+  EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(AppTest, SilentUnitIsAskedTenTimesThenTheRunEnds) {
+  ScriptedUnit unit(false);
+  ASSERT_TRUE(unit.ok());
+  bool looped = false;
+  double alertAt = 0;
+  onAlert = [&](const AlertRequest&) {
+    alertAt = nowMs();
+    unlink(prefsPath().c_str());
+  };
+  EXPECT_EQ(run(config(unit.path()),
+                [&](const AppProbe& probe) { looped = looped || probe.stage == AppProbe::LoopPass; }),
+            0);
+
+  EXPECT_FALSE(looped);
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].header, "Communication with T.A.V.I.X has timed out.");
+  EXPECT_EQ(alerts[0].message, "Exit tavixDisp.");
+  EXPECT_TRUE(fileExists(prefsPath())) << "the preference file is written after the alert";
+
+  const std::vector<double> requests = unit.versionRequestTimes();
+  ASSERT_EQ(requests.size(), 10u);
+  for (size_t i = 1; i < requests.size(); ++i) {
+    EXPECT_GE(requests[i] - requests[i - 1], 900) << "request " << i;
+    EXPECT_LE(requests[i] - requests[i - 1], 5000) << "request " << i;
+  }
+  EXPECT_GE(alertAt - requests.back(), 900);
+  EXPECT_EQ(unit.keepAliveTimes().size(), 1u) << "only the wake-up byte";
+}
+
+TEST_F(AppTest, FirstOutputIsShownAndBytesAfterTheVersionAreDiscarded) {
+  ScriptedUnit unit(true, "ABC");
+  ASSERT_TRUE(unit.ok());
+  int rowAfterHandshake = -1, colAfterHandshake = -1;
+  unsigned waitingBeforeDiscard = 0;
+  unsigned long presentsBefore = 0;
+  int rowInLoop = -1, colInLoop = -1;
+  unsigned waitingInLoop = 99;
+  EXPECT_EQ(run(config(unit.path()),
+                [&](const AppProbe& probe) {
+                  if (probe.stage == AppProbe::VersionWaited) {
+                    rowAfterHandshake = probe.disp->getCursorRow();
+                    colAfterHandshake = probe.disp->getCursorCol();
+                    presentsBefore = probe.disp->getPresentCount();
+                    unit.send("HELLO\r\n");
+                    for (int i = 0; i < 200 && probe.serial->getReadableBytes() < 7; ++i) {
+                      SDL_Delay(10);
+                    }
+                    waitingBeforeDiscard = probe.serial->getReadableBytes();
+                  } else if (probe.stage == AppProbe::LoopPass && rowInLoop < 0) {
+                    rowInLoop = probe.disp->getCursorRow();
+                    colInLoop = probe.disp->getCursorCol();
+                    waitingInLoop = probe.serial->getReadableBytes();
+                    pushQuit();
+                  }
+                }),
+            0);
+
+  // The greeting was parsed during the settle step.
+  EXPECT_EQ(rowAfterHandshake, 0);
+  EXPECT_EQ(colAfterHandshake, 3);
+  EXPECT_GT(presentsBefore, 0u);
+  EXPECT_EQ(waitingBeforeDiscard, 7u);
+  EXPECT_EQ(waitingInLoop, 0u);
+  EXPECT_EQ(rowInLoop, rowAfterHandshake) << "discarded bytes must not reach the screen";
+  EXPECT_EQ(colInLoop, colAfterHandshake);
+}
+
+}  // namespace
+}  // namespace app_test

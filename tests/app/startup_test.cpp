@@ -1,0 +1,249 @@
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include "app/globals.h"
+#include "app/prefs.h"
+#include "app_harness.h"
+#include "screen/edispSDL.h"
+
+namespace app_test {
+namespace {
+
+const char kCommentLines[] =
+    "; baudrate: COMポートの通信速度。通常使用時は変更する必要はありません。\n"
+    "; checked_date: ファームアウェアの更新を最後にチェックした日付\n"
+    "; checked_fw_ver: 最後に確認したファームウェアのバージョン\n"
+    "; enable_joystick: 1に設定する事でPCに接続されたジョイスティック操作を有効化(方向キー=↑↓←→,ボタン１=Enter,"
+    "ボタン2=BS)\n"
+    "; window_x, window_y: 前回終了時のウィンドウ位置\n";
+
+// What a probe saw of the window when start-up was done.
+struct StartView {
+  bool seen = false;
+  std::string title;
+  std::string devicePath;
+  int x = 0, y = 0, w = 0, h = 0;
+  int scale = 0;
+  std::string prefsFile;
+};
+
+std::function<void(const AppProbe&)> recordStart(StartView& view, const std::string& prefsPath,
+                                                 bool quitAtFirstPass = true) {
+  return [&view, prefsPath, quitAtFirstPass](const AppProbe& probe) {
+    if (probe.stage == AppProbe::Started) {
+      view.seen = true;
+      view.title = SDL_GetWindowTitle(probe.disp->getWindow());
+      view.devicePath = probe.devicePath;
+      SDL_GetWindowPosition(probe.disp->getWindow(), &view.x, &view.y);
+      probe.disp->getWindowSize(&view.w, &view.h);
+      view.scale = probe.scale;
+      view.prefsFile = readFile(prefsPath);
+    } else if (probe.stage == AppProbe::LoopPass && quitAtFirstPass) {
+      pushQuit();
+    }
+  };
+}
+
+TEST_F(AppTest, MissingDeviceGivesUpAfterTwentyAttempts) {
+  const std::string device = dir.file("cu.usbmodemMB-absent");
+  StartView start;
+  double startedAt = 0;
+  double alertAt = 0;
+  bool looped = false;
+  onAlert = [&](const AlertRequest&) {
+    alertAt = nowMs();
+    unlink(prefsPath().c_str());  // a write after this would bring it back
+  };
+  const int status = run(config(device), [&](const AppProbe& probe) {
+    if (probe.stage == AppProbe::Started) {
+      startedAt = nowMs();
+    }
+    looped = looped || probe.stage == AppProbe::LoopPass;
+    recordStart(start, prefsPath(), false)(probe);
+  });
+
+  EXPECT_EQ(status, 0);
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].header, "The connection with T.A.V.I.X cannot be established.");
+  EXPECT_EQ(alerts[0].message, "Exit tavixDisp.");
+  EXPECT_EQ(alerts[0].buttons, std::vector<std::string>{"OK"});
+  EXPECT_GE(alertAt - startedAt, 1900) << "20 attempts 100 ms apart";
+  EXPECT_LE(alertAt - startedAt, 20000);
+  EXPECT_FALSE(looped);
+  EXPECT_FALSE(fileExists(prefsPath())) << "the connection phase must not write the preference file";
+
+  // The first run's start-up: defaults stored and written before the window opened.
+  ASSERT_TRUE(start.seen);
+  EXPECT_EQ(start.title, "T.A.V.I.X - " + device);
+  EXPECT_EQ(start.x, 40);
+  EXPECT_EQ(start.y, 40);
+  EXPECT_EQ(start.w, 640);
+  EXPECT_EQ(start.h, 384);
+  EXPECT_EQ(start.scale, 1);
+  EXPECT_EQ(start.prefsFile, std::string(kCommentLines) + "baudrate = 230400\nenable_joystick = 0\n");
+
+  EXPECT_EQ(disp, nullptr);
+  EXPECT_EQ(inputs, nullptr);
+  EXPECT_EQ(serial, nullptr);
+}
+
+TEST_F(AppTest, DiscoversTheUnitUnderTheDeviceDirectory) {
+  ScriptedUnit unit;
+  ASSERT_TRUE(unit.ok());
+  const std::string devDir = dir.file("dev");
+  ASSERT_EQ(mkdir(devDir.c_str(), 0755), 0);
+  ASSERT_EQ(symlink(dir.file("nowhere").c_str(), (devDir + "/cu.usbmodemMB0000").c_str()), 0);
+  ASSERT_EQ(symlink(unit.path().c_str(), (devDir + "/cu.usbmodemMB0001").c_str()), 0);
+  ASSERT_EQ(symlink("/dev/null", (devDir + "/cu.Bluetooth").c_str()), 0);
+
+  AppConfig cfg = config("");
+  cfg.devDir = devDir;
+  StartView start;
+  EXPECT_EQ(run(cfg, recordStart(start, prefsPath())), 0);
+
+  EXPECT_EQ(start.devicePath, devDir + "/cu.usbmodemMB0001");
+  EXPECT_EQ(start.title, "T.A.V.I.X - " + devDir + "/cu.usbmodemMB0001");
+  EXPECT_EQ(unit.versionRequests(), 1);
+  EXPECT_TRUE(alerts.empty());
+}
+
+TEST_F(AppTest, WithoutAUnitDeviceTheBuiltInPathIsTried) {
+  AppConfig cfg = config("");
+  cfg.devDir = dir.file("empty");
+  StartView start;
+  // Connecting fails (no such device here), which ends the run after the
+  // attempts; only the chosen path matters.
+  EXPECT_EQ(run(cfg, recordStart(start, prefsPath())), 0);
+  EXPECT_EQ(start.devicePath, "/dev/cu.SLAB_USBtoUART");
+  EXPECT_EQ(start.title, "T.A.V.I.X - /dev/cu.SLAB_USBtoUART");
+}
+
+TEST_F(AppTest, StoredWindowGeometryIsAppliedAtStartUp) {
+  struct Case {
+    const char* prefs;
+    int x, y, w, h, scale;
+  };
+  const Case cases[] = {
+      {"window_w = 1300\nwindow_h = 700\n", 40, 40, 1300, 700, 2},
+      {"window_w = 320\nwindow_h = 192\n", 40, 40, 320, 192, 1},
+      {"window_w = 1300\n", 40, 40, 640, 384, 1},
+      {"window_x = -20\nwindow_y = 100\nwindow_w = 1920\nwindow_h = 1152\n", -20, 100, 1920, 1152, 3},
+      // A damaged file does not get a window it cannot have.
+      {"window_w = -1\nwindow_h = 700\n", 40, 40, 640, 384, 1},
+      {"window_w = 0\nwindow_h = 0\n", 40, 40, 640, 384, 1},
+      {"window_w = 100000\nwindow_h = 100000\n", 40, 40, 640, 384, 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.prefs);
+    alerts.clear();
+    writePrefs(c.prefs);
+    ScriptedUnit unit;
+    ASSERT_TRUE(unit.ok());
+    StartView start;
+    EXPECT_EQ(run(config(unit.path()), recordStart(start, prefsPath())), 0);
+    EXPECT_EQ(start.x, c.x);
+    EXPECT_EQ(start.y, c.y);
+    EXPECT_EQ(start.w, c.w);
+    EXPECT_EQ(start.h, c.h);
+    EXPECT_EQ(start.scale, c.scale);
+    EXPECT_TRUE(alerts.empty());
+  }
+}
+
+TEST_F(AppTest, BaudratePreferenceSetsTheLineSpeed) {
+  struct Case {
+    const char* prefs;
+    speed_t speed;
+    const char* kept;
+  };
+  const Case cases[] = {
+      {"baudrate = 9600\n", B9600, "baudrate = 9600\n"},
+      {"baudrate = 0\n", B230400, "baudrate = 0\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.prefs);
+    writePrefs(c.prefs);
+    ScriptedUnit unit;
+    ASSERT_TRUE(unit.ok());
+    termios settings;
+    ASSERT_EQ(tcgetattr(unit.slaveFd(), &settings), 0);
+    cfsetispeed(&settings, B50);
+    cfsetospeed(&settings, B50);
+    ASSERT_EQ(tcsetattr(unit.slaveFd(), TCSANOW, &settings), 0);
+
+    speed_t seen = B0;
+    EXPECT_EQ(run(config(unit.path()),
+                  [&](const AppProbe& probe) {
+                    if (probe.stage == AppProbe::LoopPass) {
+                      termios now;
+                      if (tcgetattr(unit.slaveFd(), &now) == 0) {
+                        seen = cfgetospeed(&now);
+                      }
+                      pushQuit();
+                    }
+                  }),
+              0);
+    EXPECT_EQ(seen, c.speed);
+    EXPECT_NE(prefsText().find(c.kept), std::string::npos) << prefsText();
+  }
+}
+
+TEST_F(AppTest, FirstRunWithAnAnsweringUnitStoresTheCheckInOrder) {
+  ScriptedUnit unit;
+  ASSERT_TRUE(unit.ok());
+  std::string fileAtLoop;
+  EXPECT_EQ(run(config(unit.path()),
+                [&](const AppProbe& probe) {
+                  if (probe.stage == AppProbe::LoopPass) {
+                    fileAtLoop = prefsText();
+                    pushQuit();
+                  }
+                }),
+            0);
+  const std::string expected = std::string(kCommentLines) + "baudrate = 230400\nchecked_date = " +
+                               std::to_string(static_cast<int32_t>(getTodayDate())) +
+                               "\nchecked_fw_ver = 16909060\nenable_joystick = 0\n";
+  EXPECT_EQ(fileAtLoop, expected);
+  EXPECT_EQ(prefsText(), expected) << "the quit writes the same map again";
+  EXPECT_TRUE(alerts.empty()) << "the firmware page could not be fetched: no prompt";
+}
+
+TEST_F(AppTest, ScreenThatCannotStartEndsWithStatusOne) {
+  ScriptedUnit unit;
+  ASSERT_TRUE(unit.ok());
+  AppConfig cfg = config(unit.path());
+  cfg.basePath = dir.path();  // no fonts here
+  bool probed = false;
+  EXPECT_EQ(run(cfg, [&](const AppProbe&) { probed = true; }), 1);
+  EXPECT_FALSE(probed);
+  ASSERT_FALSE(alerts.empty());
+  EXPECT_EQ(alerts[0].header.rfind("Error: TTF_OpenFont", 0), 0u) << alerts[0].header;
+  EXPECT_EQ(disp, nullptr);
+  EXPECT_EQ(inputs, nullptr);
+  EXPECT_EQ(serial, nullptr);
+  EXPECT_EQ(unit.received(), "") << "no connection is attempted";
+  EXPECT_EQ(prefsText().find("\nbaudrate = "), std::string::npos) << "start-up stopped before the speed";
+  EXPECT_NE(prefsText().find("enable_joystick = 0\n"), std::string::npos);
+}
+
+TEST_F(AppTest, VideoThatCannotStartEndsWithStatusOne) {
+  SDL_Quit();
+  const char* driver = getenv("SDL_VIDEODRIVER");
+  const std::string previous = driver ? driver : "";
+  setenv("SDL_VIDEODRIVER", "no-such-driver", 1);
+  const int status = run(config(dir.file("cu.none")));
+  if (previous.empty()) {
+    unsetenv("SDL_VIDEODRIVER");
+  } else {
+    setenv("SDL_VIDEODRIVER", previous.c_str(), 1);
+  }
+  EXPECT_EQ(status, 1);
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].header, "Error: SDL_Init");
+  EXPECT_FALSE(alerts[0].message.empty());
+}
+
+}  // namespace
+}  // namespace app_test
