@@ -464,22 +464,26 @@ def main(argv):
                         help="directory of the .pcf.gz bitmap fonts")
     args = parser.parse_args(argv)
 
-    os.makedirs(args.out, exist_ok=True)
     samples = ["# Expected renderings: 'sample FAMILY CODEPOINTS WIDTH "
                "HEIGHT', then HEIGHT rows."]
+    # Everything is built before anything is written, so a failure leaves
+    # the previous fonts in place.
+    built = []
     try:
         for spec in FONTS:
             glyphs, aliases = collect_glyphs(spec, args.source_dir)
-            font = build_font(spec, glyphs, aliases)
-            path = os.path.join(args.out, spec.family + ".ttf")
-            write_atomically(path, font.save)
+            built.append((spec, build_font(spec, glyphs, aliases)))
             samples.extend(sample_lines(spec, glyphs))
-            print("%s: %d glyphs, %d characters" % (
-                path, len(font.getGlyphOrder()),
-                len(font["cmap"].getBestCmap())))
     except SourceError as exc:
         print("build_fonts: %s" % exc, file=sys.stderr)
         return 1
+
+    os.makedirs(args.out, exist_ok=True)
+    for spec, font in built:
+        path = os.path.join(args.out, spec.family + ".ttf")
+        write_atomically(path, font.save)
+        print("%s: %d glyphs, %d characters" % (
+            path, len(font.getGlyphOrder()), len(font["cmap"].getBestCmap())))
     if args.samples:
         def write_samples(tmp):
             with open(tmp, "w", encoding="ascii") as f:
