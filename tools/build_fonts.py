@@ -109,7 +109,7 @@ SHINONOME_DESCRIPTION = (
 SHINONOME_URL = "http://openlab.ring.gr.jp/efont/shinonome/"
 
 
-class FontSpec:
+class FontLayout:
     """What one output font is made of and how it is laid out."""
 
     def __init__(self, family, half, full, ppem, ascent, descent,
@@ -132,11 +132,11 @@ class FontSpec:
 # and kanji, which fill the top ten source rows, sit with one free row
 # above and below.
 FONTS = [
-    FontSpec("JF-Dot-MPlus10", "mplus_j10r-jisx0201", "mplus_j10r",
+    FontLayout("JF-Dot-MPlus10", "mplus_j10r-jisx0201", "mplus_j10r",
              ppem=10, ascent=10, descent=2,
              copyright_text=MPLUS_COPYRIGHT, license_text=MPLUS_LICENSE,
              description=MPLUS_DESCRIPTION, url=MPLUS_URL, vendor="MPLS"),
-    FontSpec("JF-Dot-Shinonome16", "shnm8x16r", "shnmk16",
+    FontLayout("JF-Dot-Shinonome16", "shnm8x16r", "shnmk16",
              ppem=16, ascent=14, descent=2,
              copyright_text=SHINONOME_COPYRIGHT,
              license_text=SHINONOME_LICENSE,
@@ -243,17 +243,17 @@ def jis0201_to_unicode(code):
     return None
 
 
-def collect_glyphs(spec, source_dir):
+def collect_glyphs(layout, source_dir):
     """Code point -> Glyph, plus alias code point -> primary code point."""
     glyphs = {}
-    half = open_pcf(source_dir, spec.half)
+    half = open_pcf(source_dir, layout.half)
     for code, _ in half.get_chars():
         cp = jis0201_to_unicode(code)
         if cp is not None and cp not in glyphs:
             glyph = read_glyph(half, code)
             if glyph is not None:
                 glyphs[cp] = glyph
-    full = open_pcf(source_dir, spec.full)
+    full = open_pcf(source_dir, layout.full)
     for code, _ in full.get_chars():
         cp = jis0208_to_unicode(code)
         if cp is not None and cp not in glyphs:
@@ -262,7 +262,7 @@ def collect_glyphs(spec, source_dir):
                 glyphs[cp] = glyph
     if 0x41 not in glyphs or 0x3042 not in glyphs:
         raise SourceError("%s / %s lack basic characters"
-                          % (spec.half, spec.full))
+                          % (layout.half, layout.full))
     half_advance = glyphs[0x41].advance
     if 0x20 not in glyphs:
         glyphs[0x20] = Glyph(half_advance, 0, 0, [])
@@ -274,17 +274,17 @@ def collect_glyphs(spec, source_dir):
     return glyphs, aliases
 
 
-def notdef_glyph(spec, full_advance):
+def notdef_glyph(layout, full_advance):
     """A hollow box one full-width cell wide, inside the ink area."""
     width = full_advance
-    height = spec.ascent + spec.descent
+    height = layout.ascent + layout.descent
     rows = []
     for y in range(1, height - 1):
         if y in (1, height - 2):
             rows.append("." + "#" * (width - 3) + ".")
         else:
             rows.append(".#" + "." * (width - 5) + "#.")
-    return Glyph(width, 0, spec.ascent - 1, rows)
+    return Glyph(width, 0, layout.ascent - 1, rows)
 
 
 def draw_outline(glyph):
@@ -310,21 +310,21 @@ def glyph_name(cp):
     return "uni%04X" % cp
 
 
-def check_fits(spec, cp, glyph):
-    if glyph.top > spec.ascent or \
-            glyph.top - len(glyph.rows) < -spec.descent:
+def check_fits(layout, cp, glyph):
+    if glyph.top > layout.ascent or \
+            glyph.top - len(glyph.rows) < -layout.descent:
         raise SourceError("U+%04X of %s leaves the %d/%d line"
-                          % (cp, spec.family, spec.ascent, spec.descent))
+                          % (cp, layout.family, layout.ascent, layout.descent))
     if glyph.left < 0 or any(glyph.left + len(r) > glyph.advance
                              for r in glyph.rows if "#" in r):
         raise SourceError("U+%04X of %s leaves its advance"
-                          % (cp, spec.family))
+                          % (cp, layout.family))
 
 
-def build_font(spec, glyphs, aliases):
+def build_font(layout, glyphs, aliases):
     unit = UNITS_PER_PIXEL
     full_advance = glyphs[0x3042].advance
-    notdef = notdef_glyph(spec, full_advance)
+    notdef = notdef_glyph(layout, full_advance)
 
     order = [".notdef"] + [glyph_name(cp) for cp in sorted(glyphs)]
     cmap = {cp: glyph_name(cp) for cp in glyphs}
@@ -334,11 +334,11 @@ def build_font(spec, glyphs, aliases):
     outlines = {".notdef": draw_outline(notdef)}
     advances = {".notdef": notdef.advance}
     for cp, glyph in glyphs.items():
-        check_fits(spec, cp, glyph)
+        check_fits(layout, cp, glyph)
         outlines[glyph_name(cp)] = draw_outline(glyph)
         advances[glyph_name(cp)] = glyph.advance
 
-    fb = FontBuilder(unitsPerEm=spec.ppem * unit, isTTF=True)
+    fb = FontBuilder(unitsPerEm=layout.ppem * unit, isTTF=True)
     fb.font.recalcTimestamp = False
     fb.setupGlyphOrder(order)
     fb.setupCharacterMap(cmap)
@@ -351,18 +351,18 @@ def build_font(spec, glyphs, aliases):
         metrics[name] = (advances[name] * unit, lsb)
     fb.setupHorizontalMetrics(metrics)
 
-    ascent = spec.ascent * unit
-    descent = spec.descent * unit
+    ascent = layout.ascent * unit
+    descent = layout.descent * unit
     fb.setupHorizontalHeader(ascent=ascent, descent=-descent, lineGap=0)
-    fb.setupHead(unitsPerEm=spec.ppem * unit, created=FIXED_TIMESTAMP,
+    fb.setupHead(unitsPerEm=layout.ppem * unit, created=FIXED_TIMESTAMP,
                  modified=FIXED_TIMESTAMP, fontRevision=float(VERSION),
-                 lowestRecPPEM=spec.ppem, flags=0x000B)
+                 lowestRecPPEM=layout.ppem, flags=0x000B)
     half_advance = glyphs[0x41].advance
     fb.setupOS2(
         version=4,
         xAvgCharWidth=half_advance * unit,
         usWeightClass=400, usWidthClass=5, fsType=0,
-        achVendID=spec.vendor,
+        achVendID=layout.vendor,
         sTypoAscender=ascent, sTypoDescender=-descent, sTypoLineGap=0,
         usWinAscent=ascent, usWinDescent=descent,
         sxHeight=0, sCapHeight=0,
@@ -373,16 +373,16 @@ def build_font(spec, glyphs, aliases):
     fb.setupPost(keepGlyphNames=False, isFixedPitch=0)
     fb.setupMaxp()
     names = {
-        "copyright": spec.copyright_text,
-        "familyName": spec.family,
+        "copyright": layout.copyright_text,
+        "familyName": layout.family,
         "styleName": "Regular",
-        "uniqueFontIdentifier": "%s %s" % (spec.family, VERSION),
-        "fullName": spec.family,
+        "uniqueFontIdentifier": "%s %s" % (layout.family, VERSION),
+        "fullName": layout.family,
         "version": "Version %s" % VERSION,
-        "psName": spec.family,
-        "description": spec.description,
-        "vendorURL": spec.url,
-        "licenseDescription": spec.license_text,
+        "psName": layout.family,
+        "description": layout.description,
+        "vendorURL": layout.url,
+        "licenseDescription": layout.license_text,
     }
     fb.setupNameTable(names, windows=True, mac=False)
     # A font with no hinting program at all is handed to FreeType's
@@ -396,7 +396,7 @@ def build_font(spec, glyphs, aliases):
     return fb.font
 
 
-def expected_pattern(spec, glyphs, text):
+def expected_pattern(layout, glyphs, text):
     """Rows of the surface SDL_ttf must render for text, or None."""
     line = []
     for ch in text:
@@ -405,12 +405,12 @@ def expected_pattern(spec, glyphs, text):
             return None
         line.append(glyph)
     width = sum(g.advance for g in line)
-    height = spec.ascent + spec.descent
+    height = layout.ascent + layout.descent
     canvas = [["."] * width for _ in range(height)]
     x0 = 0
     for g in line:
         for y, row in enumerate(g.rows):
-            cy = spec.ascent - g.top + y
+            cy = layout.ascent - g.top + y
             for x, pixel in enumerate(row):
                 if pixel == "#":
                     canvas[cy][x0 + g.left + x] = "#"
@@ -418,7 +418,7 @@ def expected_pattern(spec, glyphs, text):
     return ["".join(r) for r in canvas]
 
 
-def sample_lines(spec, glyphs):
+def sample_lines(layout, glyphs):
     texts = list(SAMPLE_TEXTS)
     codes = sorted(glyphs)
     texts += [chr(cp) for cp in codes[::SAMPLE_SPREAD]]
@@ -430,11 +430,11 @@ def sample_lines(spec, glyphs):
         if text in seen:
             continue
         seen.add(text)
-        pattern = expected_pattern(spec, glyphs, text)
+        pattern = expected_pattern(layout, glyphs, text)
         if pattern is None:
             continue
         out.append("sample %s %s %d %d" % (
-            spec.family, " ".join("%04X" % ord(c) for c in text),
+            layout.family, " ".join("%04X" % ord(c) for c in text),
             len(pattern[0]), len(pattern)))
         out.extend(pattern)
     return out
@@ -470,17 +470,17 @@ def main(argv):
     # the previous fonts in place.
     built = []
     try:
-        for spec in FONTS:
-            glyphs, aliases = collect_glyphs(spec, args.source_dir)
-            built.append((spec, build_font(spec, glyphs, aliases)))
-            samples.extend(sample_lines(spec, glyphs))
+        for layout in FONTS:
+            glyphs, aliases = collect_glyphs(layout, args.source_dir)
+            built.append((layout, build_font(layout, glyphs, aliases)))
+            samples.extend(sample_lines(layout, glyphs))
     except SourceError as exc:
         print("build_fonts: %s" % exc, file=sys.stderr)
         return 1
 
     os.makedirs(args.out, exist_ok=True)
-    for spec, font in built:
-        path = os.path.join(args.out, spec.family + ".ttf")
+    for layout, font in built:
+        path = os.path.join(args.out, layout.family + ".ttf")
         write_atomically(path, font.save)
         print("%s: %d glyphs, %d characters" % (
             path, len(font.getGlyphOrder()), len(font["cmap"].getBestCmap())))
