@@ -116,6 +116,9 @@ TEST_F(AppTest, LostLinkClearsTheScreenAndReconnects) {
 TEST_F(AppTest, TypingPostponesTheKeepAlive) {
   ScriptedUnit unit;
   ASSERT_TRUE(unit.ok());
+  // Use up window id 1, as an earlier window of the process would.
+  ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0);
+  SDL_DestroyWindow(SDL_CreateWindow("earlier", 0, 0, 16, 16, SDL_WINDOW_HIDDEN));
   double loopStart = 0, lastTyped = 0;
   int typed = 0;
   EXPECT_EQ(run(config(unit.path()),
