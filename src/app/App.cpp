@@ -56,8 +56,9 @@ const int kVersionRequests = 10;
 const int kVersionIdlePolls = 1000;
 const uint32_t kPollPauseMs = 1;
 // A unit that never falls silent cannot hold up the handshake for longer
-// than this per wait.
-const uint32_t kMaxWaitMs = 5000;
+// than this: the settle step, and each wait after a version request.
+const uint32_t kMaxSettleMs = 5000;
+const uint32_t kMaxVersionWaitMs = 2000;
 
 const char kExitText[] = "Exit tavixDisp.";
 const char kCannotConnect[] = "The connection with T.A.V.I.X cannot be established.";
@@ -278,7 +279,7 @@ private:
   // Lets the unit's first output reach the screen: ends after a run of
   // empty polls.
   void settle() {
-    const uint32_t giveUp = SDL_GetTicks() + kMaxWaitMs;
+    const uint32_t giveUp = SDL_GetTicks() + kMaxSettleMs;
     int idle = kSettleIdlePolls;
     while (idle > 0 && !tickPassed(SDL_GetTicks(), giveUp)) {
       if (parseOneWaitingByte()) {
@@ -293,7 +294,7 @@ private:
   // Waits after one version request: until the first empty poll once the
   // version is known, or until the unit has been silent for the idle budget.
   void waitForVersion() {
-    const uint32_t giveUp = SDL_GetTicks() + kMaxWaitMs;
+    const uint32_t giveUp = SDL_GetTicks() + kMaxVersionWaitMs;
     int budget = kVersionIdlePolls;
     while (!tickPassed(SDL_GetTicks(), giveUp)) {
       if (parseOneWaitingByte()) {

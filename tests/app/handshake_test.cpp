@@ -1,5 +1,8 @@
 #include <unistd.h>
 
+#include <atomic>
+#include <thread>
+
 #include "app_harness.h"
 #include "protocol/EscSeqParser.h"
 #include "screen/edispSDL.h"
@@ -112,6 +115,35 @@ TEST_F(AppTest, FirstOutputIsShownAndBytesAfterTheVersionAreDiscarded) {
   EXPECT_EQ(waitingInLoop, 0u);
   EXPECT_EQ(rowInLoop, rowAfterHandshake) << "discarded bytes must not reach the screen";
   EXPECT_EQ(colInLoop, colAfterHandshake);
+}
+
+}  // namespace
+}  // namespace app_test
+
+namespace app_test {
+namespace {
+
+TEST_F(AppTest, UnitThatNeverFallsSilentCannotHoldUpTheHandshake) {
+  ScriptedUnit unit(false);
+  ASSERT_TRUE(unit.ok());
+  std::atomic<bool> chatting{true};
+  std::thread chatter([&] {
+    while (chatting) {
+      unit.send(".");
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  });
+  const double start = nowMs();
+  const int status = run(config(unit.path()));
+  const double took = nowMs() - start;
+  chatting = false;
+  chatter.join();
+
+  EXPECT_EQ(status, 0);
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].header, "Communication with T.A.V.I.X has timed out.");
+  EXPECT_EQ(unit.versionRequests(), 10);
+  EXPECT_LT(took, 60000);
 }
 
 }  // namespace
