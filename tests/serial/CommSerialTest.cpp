@@ -9,6 +9,7 @@
 #include <string>
 #include <termios.h>
 #include <thread>
+#include <time.h>
 #include <unistd.h>
 #include <vector>
 
@@ -94,9 +95,13 @@ TEST(CommSerialClosedTest, OpenFailsOnPathsThatAreNoTerminal) {
   EXPECT_EQ(port.fd.load(), -1);
 }
 
-TEST_F(CommSerialTest, OpenFailsForAZeroRateAndWhenAlreadyOpen) {
+TEST_F(CommSerialTest, OpenFailsForUnusableRatesAndWhenAlreadyOpen) {
   EXPECT_FALSE(port.OpenPort(pty.path(), 0));
   EXPECT_EQ(port.fd.load(), -1);
+  if (sizeof(unsigned long) > 4) {
+    EXPECT_FALSE(port.OpenPort(pty.path(), 0x100000000ul));
+    EXPECT_EQ(port.fd.load(), -1);
+  }
   open();
   const int first = port.fd.load();
   EXPECT_FALSE(port.OpenPort(pty.path(), kSpeed));
@@ -251,11 +256,25 @@ TEST_F(CommSerialTest, StreamArrivesCompleteAndInOrderWhileDrainedSlowly) {
   std::printf("streamed %llu bytes in %ld ms\n", static_cast<unsigned long long>(received), elapsed);
 }
 
-TEST_F(CommSerialTest, HungUpPeerShowsAsFailedWrite) {
+double processCpuSeconds() {
+  struct timespec ts;
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+TEST_F(CommSerialTest, HungUpPeerShowsAsFailedWriteAndDoesNotSpinTheReader) {
   open();
   pty.closeMaster();
   const unsigned char keepAlive = 0x00;
   EXPECT_NE(port.write(&keepAlive, 1), 1);
+
+  // The hung-up port reports itself readable at once, over and over; the
+  // reader must not turn that into a busy loop until the port is closed.
+  const double cpuBefore = processCpuSeconds();
+  SDL_Delay(400);
+  const double cpuUsed = processCpuSeconds() - cpuBefore;
+  EXPECT_LT(cpuUsed, 0.1) << "reader used " << cpuUsed << " s of CPU in 0.4 s";
+  RecordProperty("hung_up_cpu_ms", std::to_string(static_cast<int>(cpuUsed * 1000)));
   const auto start = Clock::now();
   port.ClosePort();
   EXPECT_LT(msSince(start), 1500);
