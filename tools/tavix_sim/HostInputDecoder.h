@@ -1,0 +1,67 @@
+// Splits the byte stream that the display program sends to the unit into
+// events: keep-alive bytes, the firmware version request and the input
+// reports (buttons, keys, typed characters, wheel and mouse). Malformed or
+// unknown sequences are dropped; nothing the program sends can make the
+// decoder grow without bound.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct HostEvent {
+  enum Kind {
+    KeepAlive,       // FE
+    VersionRequest,  // ESC @ 999 y
+    Up,              // ESC [ A
+    Down,            // ESC [ B
+    Right,           // ESC [ C
+    Left,            // ESC [ D
+    Enter,           // CR
+    Back,            // BS
+    Home,            // ESC [ 1
+    End,             // ESC [ 4
+    PageUp,          // ESC [ 5
+    PageDown,        // ESC [ 6
+    Function,        // ESC O P .. ESC O Y; number = 1..10
+    WheelUp,         // ESC @ 995 y
+    WheelDown,       // ESC @ 996 y
+    WheelLeft,       // ESC @ 997 y
+    WheelRight,      // ESC @ 998 y
+    Char,            // a printable byte 32..126; number = the byte
+    Mouse            // ESC [ < code ; x ; y M
+  };
+
+  Kind kind = KeepAlive;
+  int number = 0;  // function key number or the typed byte
+  int code = 0;    // mouse event code
+  int x = 0;       // mouse position in screen pixels
+  int y = 0;
+
+  bool operator==(const HostEvent& other) const;
+};
+
+// Readable name of an event, for logs and test messages.
+std::string describe(const HostEvent& event);
+
+class HostInputDecoder {
+public:
+  // Consumes bytes and appends every completed event to `out`.
+  void feed(const uint8_t* data, size_t len, std::vector<HostEvent>& out);
+  void feed(const std::string& bytes, std::vector<HostEvent>& out);
+
+  // Drops a partly received sequence (after the link was lost).
+  void reset();
+
+private:
+  enum State { Ground, Escape, Csi, Ss3, AtCommand, MouseReport };
+
+  void step(uint8_t c, std::vector<HostEvent>& out);
+  void ground(uint8_t c, std::vector<HostEvent>& out);
+  void finishAtCommand(std::vector<HostEvent>& out);
+  void finishMouseReport(std::vector<HostEvent>& out);
+
+  State state = Ground;
+  std::string collected;  // digits and separators of an "@" command or a mouse report
+};

@@ -1,0 +1,141 @@
+#include "SimSession.h"
+
+#include <cstdlib>
+
+#include "UnitStream.h"
+
+std::string FirmwareVersion::text() const {
+  return std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(c) + "." +
+         std::to_string(d);
+}
+
+bool parseFirmwareVersion(const std::string& text, FirmwareVersion& version) {
+  unsigned parts[4];
+  size_t pos = 0;
+  for (int i = 0; i < 4; ++i) {
+    size_t start = pos;
+    unsigned value = 0;
+    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 3) {
+      value = value * 10 + static_cast<unsigned>(text[pos] - '0');
+      ++pos;
+    }
+    if (pos == start || value > 255) return false;
+    parts[i] = value;
+    if (i < 3) {
+      if (pos >= text.size() || text[pos] != '.') return false;
+      ++pos;
+    }
+  }
+  if (pos != text.size()) return false;
+  version.a = parts[0];
+  version.b = parts[1];
+  version.c = parts[2];
+  version.d = parts[3];
+  return true;
+}
+
+SimSession::SimSession(const FirmwareVersion& v) : version(v), script(v.text()) {}
+
+SimSession::SimSession(const FirmwareVersion& v, const std::string& stream)
+    : version(v), replayMode(true), replayStream(stream), script(v.text()) {}
+
+void SimSession::receive(const uint8_t* data, size_t len, uint64_t nowMs) {
+  if (len == 0) return;
+  if (state == Idle) {
+    state = Greeting;
+    pageDueMs = nowMs + kQuietStartMs;
+    if (!replayMode) output += script.splash();
+  }
+  events.clear();
+  decoder.feed(data, len, events);
+  for (const HostEvent& event : events) {
+    if (onEvent) onEvent(event);
+    handle(event, nowMs);
+  }
+  tick(nowMs);
+}
+
+void SimSession::handle(const HostEvent& event, uint64_t nowMs) {
+  switch (event.kind) {
+    case HostEvent::VersionRequest:
+      // Whatever was under way is dropped: the program discards what comes
+      // after the answer until its main loop runs.
+      pending.clear();
+      output += UnitStream().versionReport(version.a, version.b, version.c, version.d).bytes();
+      state = AwaitingMainLoop;
+      return;
+    case HostEvent::KeepAlive:
+      if (state == AwaitingMainLoop) startPage(nowMs);
+      return;
+    default:
+      break;
+  }
+  // Input reports come only from a running main loop.
+  if (state != Running) startPage(nowMs);
+  if (replayMode) return;
+  flushSchedule();
+  schedule(script.react(event), nowMs);
+}
+
+void SimSession::startPage(uint64_t nowMs) {
+  state = Running;
+  pending.clear();
+  if (replayMode) {
+    output += replayStream;
+    return;
+  }
+  schedule(script.showPage(), nowMs);
+}
+
+void SimSession::schedule(const Script& steps, uint64_t nowMs) {
+  uint64_t due = pending.empty() ? nowMs : pending.back().dueMs;
+  for (const ScriptStep& step : steps) {
+    due += step.delayMs;
+    if (pending.empty() && due <= nowMs) {
+      output += step.bytes;
+    } else {
+      pending.push_back({due, step.bytes});
+    }
+  }
+}
+
+void SimSession::flushSchedule() {
+  for (const Timed& t : pending) output += t.bytes;
+  pending.clear();
+}
+
+void SimSession::tick(uint64_t nowMs) {
+  if (state == Greeting && nowMs >= pageDueMs) startPage(nowMs);
+  while (!pending.empty() && pending.front().dueMs <= nowMs) {
+    output += pending.front().bytes;
+    pending.pop_front();
+  }
+}
+
+long SimSession::msUntilNextStep(uint64_t nowMs) const {
+  uint64_t due = 0;
+  bool any = false;
+  if (state == Greeting) {
+    due = pageDueMs;
+    any = true;
+  }
+  if (!pending.empty() && (!any || pending.front().dueMs < due)) {
+    due = pending.front().dueMs;
+    any = true;
+  }
+  if (!any) return -1;
+  return due <= nowMs ? 0 : static_cast<long>(due - nowMs);
+}
+
+void SimSession::hangUp() {
+  state = Idle;
+  pending.clear();
+  output.clear();
+  decoder.reset();
+}
+
+std::string SimSession::takeOutput() {
+  std::string result;
+  result.swap(output);
+  return result;
+}
