@@ -456,3 +456,7 @@ int runTavixDisp(const AppConfig& config) {
   SeamScope seams(config);
   return TavixApp(config).run();
 }
+
+unsigned GetElapsedTick(unsigned start) {
+  return SDL_GetTicks() - start;
+}

@@ -47,3 +47,7 @@ struct AppConfig {
 
 // Runs the program to its end and returns the process exit status.
 int runTavixDisp(const AppConfig& config);
+
+// Milliseconds since the SDL tick value start, right across one wrap of the
+// 32-bit counter.
+unsigned GetElapsedTick(unsigned start);
