@@ -346,6 +346,9 @@ TEST_F(CommSerialTest, HundredOpenCloseCyclesLeakNoDescriptorOrThread) {
 }
 
 TEST_F(CommSerialTest, DestructorClosesAnOpenPort) {
+  // Warm-up: helper threads of the runtime start on first use.
+  open();
+  port.ClosePort();
   const int fdsBefore = countEntries("/proc/self/fd");
   const int tasksBefore = countEntries("/proc/self/task");
   {
