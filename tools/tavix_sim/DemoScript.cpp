@@ -9,6 +9,7 @@ namespace {
 const int kScreenW = 640;
 const int kScreenH = 384;
 const int kColumns[3] = {160, 128, 80};  // cells per row in each character size
+const int kAsciiAdvance[3] = {2, 1, 1};  // cells one ASCII character takes in each size
 const int kHeaderH = 48;
 
 // Attribute codes of the text screen.
@@ -22,6 +23,7 @@ const int kTileColour = rgb555(40, 40, 72);
 const int kTileEdgeColour = rgb555(96, 96, 160);
 const int kHighlightColour = rgb555(248, 200, 0);
 const int kWhiteColour = rgb555(248, 248, 248);
+const int kMarkColour = rgb555(248, 80, 80);
 
 const int kTileGap = 8;
 const int kTileLeft = 32;
@@ -63,7 +65,7 @@ DemoScript::EchoLine DemoScript::echoLine(int page) {
   switch (page) {
     case kTitlePage: return {2, 20, 8, 70};
     case kLayersPage: return {2, 21, 8, 70};
-    case 2: return {0, 44, 10, 140};
+    case 2: return {0, 44, 14, 70};
     default: return {1, 29, 10, 110};
   }
 }
@@ -171,7 +173,7 @@ std::string DemoScript::tile(int col, int row, bool highlighted) const {
 std::string DemoScript::pageHeader(int charSize, const char* title) const {
   UnitStream s;
   std::string line = " " + pageNumber(currentPage) + "  " + title;
-  line.resize(kColumns[charSize], ' ');
+  line.resize(kColumns[charSize] / kAsciiAdvance[charSize], ' ');
   s.move(0, 0).attributes({kWhite, kOnBlue}).text(line).attributes({kReset});
   return s.take();
 }
@@ -227,8 +229,9 @@ std::string DemoScript::textPage(int charSize) const {
   int row = 2;
   std::string ascii;
   for (int c = 0x20; c <= 0x7E; ++c) ascii.push_back(static_cast<char>(c));
-  s.move(row++, 2).text("ASCII: ").text(ascii.substr(0, charSize == 0 ? 95 : 64));
-  if (charSize != 0) s.move(row++, 9).text(ascii.substr(64));
+  const int indent = 2 + 7 * kAsciiAdvance[charSize];
+  s.move(row++, 2).text("ASCII: ").text(ascii.substr(0, 64));
+  s.move(row++, indent).text(ascii.substr(64));
   ++row;
   s.move(row++, 2).attributes({kYellow}).japanese("いろはにほへと　ちりぬるを　わかよたれそ　つねならむ");
   s.move(row++, 2).japanese("うゐのおくやま　けふこえて　あさきゆめみし　ゑひもせす");
@@ -253,24 +256,27 @@ std::string DemoScript::textPage(int charSize) const {
 std::string DemoScript::echoRedraw() const {
   EchoLine e = echoLine(currentPage);
   UnitStream s;
-  s.move(e.row, e.col).erase(e.width);
+  s.move(e.row, e.col).erase(e.width * kAsciiAdvance[e.charSize]);
   if (!echo.empty()) s.attributes({kWhite}).text(echo).attributes({kReset});
   return s.take();
 }
 
 std::string DemoScript::mark(const HostEvent& event) const {
-  const int kReleased = 0x08, kDouble = 0x10;
+  const int kButtons = 0x07, kDouble = 0x10;
   UnitStream s;
   if (event.x >= kScreenW || event.y >= kScreenH) return {};  // off the screen
-  if (event.code & kReleased) return {};
   if (event.code == 0) {  // dragging: a trail of dots
     s.fillRect(layer, 3, 3, event.x > 0 ? event.x - 1 : 0, event.y > 0 ? event.y - 1 : 0,
                rgb555(248, 248, 120));
     return s.take();
   }
-  int colour = rgb555(248, 80, 80);
-  if (event.code & 2) colour = rgb555(80, 160, 248);
-  if (event.code & 4) colour = rgb555(80, 248, 120);
+  // Press and release both leave the mark (drawing it twice changes nothing),
+  // so a click that the program reports only by its release still shows.
+  int buttons = event.code & kButtons;
+  if (buttons == 0) return {};
+  int colour = kMarkColour;
+  if (buttons & 2) colour = rgb555(80, 160, 248);
+  if (buttons & 4) colour = rgb555(80, 248, 120);
   if (event.code & kDouble) {
     s.ellipse(layer, true, event.x, event.y, 8, 8, colour);
   } else {
@@ -309,7 +315,8 @@ Script DemoScript::typeChar(char c) {
   echo.push_back(c);
   if (echo.size() == 1) return {{0, echoRedraw()}};
   UnitStream s;
-  s.move(e.row, e.col + static_cast<int>(echo.size()) - 1).attributes({kWhite}).text(std::string(1, c));
+  int col = e.col + (static_cast<int>(echo.size()) - 1) * kAsciiAdvance[e.charSize];
+  s.move(e.row, col).attributes({kWhite}).text(std::string(1, c));
   s.attributes({kReset});
   return {{0, s.take()}};
 }
@@ -319,7 +326,8 @@ Script DemoScript::backspace() {
   echo.pop_back();
   EchoLine e = echoLine(currentPage);
   UnitStream s;
-  s.move(e.row, e.col + static_cast<int>(echo.size())).erase(1);
+  int col = e.col + static_cast<int>(echo.size()) * kAsciiAdvance[e.charSize];
+  s.move(e.row, col).erase(kAsciiAdvance[e.charSize]);
   return {{0, s.take()}};
 }
 

@@ -21,12 +21,12 @@ using Script = std::vector<ScriptStep>;
 
 class DemoScript {
 public:
-  static const int kPageCount = 4;
-  static const int kTitlePage = 0;
-  static const int kLayersPage = 1;
-  static const int kBoxColumns = 8;
-  static const int kBoxRows = 3;
-  static const unsigned kIntroStepMs = 700;
+  static constexpr int kPageCount = 4;
+  static constexpr int kTitlePage = 0;
+  static constexpr int kLayersPage = 1;
+  static constexpr int kBoxColumns = 8;
+  static constexpr int kBoxRows = 3;
+  static constexpr unsigned kIntroStepMs = 700;
 
   explicit DemoScript(const std::string& versionText);
 
@@ -48,15 +48,15 @@ public:
   // Where tile (col, row) of the box grid lies on the title page, in pixels.
   static int tileX(int col);
   static int tileY(int row);
-  static const int kTileWidth = 40;
-  static const int kTileHeight = 24;
+  static constexpr int kTileWidth = 40;
+  static constexpr int kTileHeight = 24;
 
 private:
   struct EchoLine {
     int charSize;
     int row;
     int col;
-    int width;
+    int width;  // in characters
   };
 
   static EchoLine echoLine(int page);

@@ -32,7 +32,7 @@ class SimSession {
 public:
   // How long after the start of a connection without a version request the
   // page is drawn anyway (a reopened port gets no connection phase).
-  static const unsigned kQuietStartMs = 1000;
+  static constexpr unsigned kQuietStartMs = 1000;
 
   // Demonstration mode.
   explicit SimSession(const FirmwareVersion& version);

@@ -17,7 +17,7 @@
 class SimulatedUnit {
 public:
   // Largest stream file that --replay accepts.
-  static const long kMaxReplayBytes = 64L * 1024 * 1024;
+  static constexpr long kMaxReplayBytes = 64L * 1024 * 1024;
 
   SimulatedUnit() = default;
   ~SimulatedUnit();
