@@ -345,19 +345,4 @@ TEST_F(CommSerialTest, HundredOpenCloseCyclesLeakNoDescriptorOrThread) {
   EXPECT_EQ(countEntries("/proc/self/task"), tasksBefore);
 }
 
-TEST_F(CommSerialTest, DestructorClosesAnOpenPort) {
-  // Warm-up: helper threads of the runtime start on first use.
-  open();
-  port.ClosePort();
-  const int fdsBefore = countEntries("/proc/self/fd");
-  const int tasksBefore = countEntries("/proc/self/task");
-  {
-    CommSerial other;
-    ASSERT_TRUE(other.OpenPort(pty.path(), kSpeed));
-    EXPECT_EQ(countEntries("/proc/self/fd"), fdsBefore + 1);
-  }
-  EXPECT_EQ(countEntries("/proc/self/fd"), fdsBefore);
-  EXPECT_EQ(countEntries("/proc/self/task"), tasksBefore);
-}
-
 }  // namespace
