@@ -323,7 +323,9 @@ private:
       probe(AppProbe::LoopPass);
       if (serial->fd >= 0 && keepAlive()) {
         receiveWaitingBytes();
-      } else {
+        noticeLostLink();
+      }
+      if (serial->fd < 0) {
         tryReconnect();
       }
       disp->resumeUpdate();
@@ -332,6 +334,19 @@ private:
       }
       SDL_Delay(kLoopPauseMs);
     }
+  }
+
+  // The serial link reports a hung-up port, or a write that failed or was
+  // not taken in time, without waiting for the next keep-alive byte: a user
+  // who keeps typing postpones that byte indefinitely. What the unit sent
+  // before it went away has been parsed by now; the link is dropped and a
+  // reconnection is due at once.
+  void noticeLostLink() {
+    if (!serial->linkLost()) {
+      return;
+    }
+    dropLink();
+    deadline = SDL_GetTicks() - 1;
   }
 
   // Sends the keep-alive byte when it is due. False when the link turned out
@@ -344,10 +359,14 @@ private:
       deadline += kKeepAliveIntervalMs;
       return true;
     }
+    dropLink();
+    return false;
+  }
+
+  void dropLink() {
     serial->ClosePort();
     disp->clear();
     disp->clear_bgbuff(0);
-    return false;
   }
 
   void receiveWaitingBytes() {

@@ -1,6 +1,7 @@
 #include "serial/CommSerial.h"
 
 #include <SDL_timer.h>
+#include <cerrno>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
@@ -18,6 +19,11 @@ const int kReadWaitMs = 500;
 // Pause of the reader while the ring is full, and after a wake-up that
 // brought no byte (a hung-up or failing port reports itself readable at once).
 const Uint32 kReaderPauseMs = 1;
+// A port that reports itself readable while its reads fail or bring nothing
+// has hung up (the device is gone). The reader pauses this long after each
+// such read, and after this many in a row it marks the link lost.
+const Uint32 kFailedReadPauseMs = 20;
+const int kHungUpAfterFailedReads = 3;
 
 #if defined(__APPLE__)
 
@@ -130,7 +136,7 @@ void makeRawSettings(struct termios* t, speed_t code) {
 
 }  // namespace
 
-CommSerial::CommSerial() : fd(-1), readThread(nullptr) {
+CommSerial::CommSerial() : fd(-1), readThread(nullptr), failedReads(0), hungUp(false), writeFailed(false) {
   ring.release();
   ring.alloc(kRingSize);
 }
@@ -180,6 +186,7 @@ bool CommSerial::OpenPort(const char* path, unsigned long speed) {
     return false;
   }
 
+  resetLinkState();
   fd.store(port);
   clearSerialPortBuffers();
   readThread = os_thread_create(readTaskMain, nullptr, this);
@@ -209,6 +216,17 @@ void CommSerial::ClosePort() {
   // signal; none of it may reach the next connection.
   ring.writeIndex.store(0);
   ring.readIndex.store(0);
+  resetLinkState();
+}
+
+void CommSerial::resetLinkState() {
+  failedReads = 0;
+  hungUp.store(false);
+  writeFailed.store(false);
+}
+
+bool CommSerial::linkLost() const {
+  return hungUp.load() || writeFailed.load();
 }
 
 void CommSerial::clearSerialPortBuffers() {
@@ -220,11 +238,50 @@ void CommSerial::clearSerialPortBuffers() {
   tcsetattr(port, TCSADRAIN, &t);
 }
 
+// A unit that stops taking bytes (firmware hang, flow control) must not
+// hold the main thread: the descriptor is non-blocking for the length of
+// the call, and the call gives up once the port has accepted nothing more
+// for kWriteWaitMs. A link that refused or timed out counts as lost, and
+// later writes on it return 0 at once until the port is closed.
 int CommSerial::write(const unsigned char* data, unsigned int len) {
   const int port = fd.load();
   if (port < 0 || len == 0 || data == nullptr) return 0;
+  if (writeFailed.load()) return 0;
   if (len > INT_MAX) len = INT_MAX;
-  return static_cast<int>(::write(port, data, len));
+
+  const int flags = fcntl(port, F_GETFL);
+  const bool madeNonBlocking =
+      flags != -1 && (flags & O_NONBLOCK) == 0 && fcntl(port, F_SETFL, flags | O_NONBLOCK) == 0;
+  const Uint32 deadline = SDL_GetTicks() + kWriteWaitMs;
+  unsigned int done = 0;
+  bool refused = false;
+  while (done < len) {
+    const ssize_t n = ::write(port, data + done, len - done);
+    if (n > 0) {
+      done += static_cast<unsigned int>(n);
+      continue;
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
+      refused = true;
+      break;
+    }
+    const int left = static_cast<int>(deadline - SDL_GetTicks());
+    if (left <= 0) break;
+    struct pollfd pfd;
+    pfd.fd = port;
+    pfd.events = POLLOUT;
+    pfd.revents = 0;
+    if (poll(&pfd, 1, left) < 0 && errno != EINTR) {
+      refused = true;
+      break;
+    }
+  }
+  if (madeNonBlocking) fcntl(port, F_SETFL, flags);
+
+  if (done < len) writeFailed.store(true);
+  if (done == 0 && refused) return -1;
+  return static_cast<int>(done);
 }
 
 unsigned int CommSerial::read(unsigned char* dst, unsigned int len) {
@@ -258,7 +315,19 @@ unsigned int CommSerial::readProc(unsigned char* dst, unsigned int len) {
   pfd.revents = 0;
   if (poll(&pfd, 1, kReadWaitMs) != 1) return 0;
   const ssize_t got = ::read(port, dst, len);
+  if (got > 0) failedReads = 0;
   if (got == static_cast<ssize_t>(len)) return len;
-  if (got <= 0) SDL_Delay(kReaderPauseMs);
+  if (got <= 0) readFailed(static_cast<long>(got), errno);
   return 0;
+}
+
+void CommSerial::readFailed(long result, int error) {
+  // Interrupted, or the bytes were flushed between the wait and the read:
+  // the port itself is fine.
+  if (result < 0 && (error == EINTR || error == EAGAIN || error == EWOULDBLOCK)) {
+    SDL_Delay(kReaderPauseMs);
+    return;
+  }
+  if (++failedReads >= kHungUpAfterFailedReads) hungUp.store(true);
+  SDL_Delay(kFailedReadPauseMs);
 }
