@@ -152,8 +152,10 @@ std::string DemoScript::titleText() const {
   }
   s.move(8, 2).text("Attributes: ").attributes({kBold}).text("bold").attributes({kReset}).text(" ");
   s.attributes({kUnderline}).text("underline").attributes({kReset}).text(" ");
-  s.attributes({kReverse}).text("reverse").attributes({kReset}).text(" ");
-  s.attributes({kReverse, kRed}).text("reverse red").attributes({kReset});
+  // Reverse swaps text and background colour: give the background a colour
+  // of its own, or the letters would be see-through.
+  s.attributes({kOnBlack, kReverse}).text("reverse").attributes({kReset}).text(" ");
+  s.attributes({kOnBlack, kReverse, kRed}).text("reverse red").attributes({kReset});
   s.move(9, 2).text("Sizes: 4x8, 5x12, 8x16 (Home replays them)");
   s.move(12, 4).text("The arrow keys move the box:");
   s.move(20, 2).text("Type:");
@@ -246,7 +248,7 @@ std::string DemoScript::textPage(int charSize) const {
   for (int code = 41; code <= 47; ++code)
     s.attributes({code == 43 || code == 47 ? 30 : kWhite, code}).text(" bg " + std::to_string(code) + " ").attributes({kReset}).text(" ");
   s.move(row++, 2).attributes({kBold}).text("bold ").attributes({kReset, kUnderline}).text("underline");
-  s.attributes({kReset}).text(" ").attributes({kReverse}).text("reverse").attributes({kReset});
+  s.attributes({kReset}).text(" ").attributes({kOnBlack, kReverse}).text("reverse").attributes({kReset});
   EchoLine e = echoLine(currentPage);
   s.move(e.row, 2).text("Type:");
   s.move(e.row + 2, 2).attributes({kGreen}).text("Wheel, PgUp, PgDn: pages   Home: title   End: last page").attributes({kReset});
