@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -234,6 +235,16 @@ void CommSerial::clearSerialPortBuffers() {
   if (port < 0) return;
   struct termios t;
   if (tcgetattr(port, &t) != 0) return;
+  // Applying the settings waits until the queued output has gone out, which
+  // a unit that stopped taking bytes never lets happen: give the output as
+  // long as a write gets, then drop what is left.
+  const Uint32 deadline = SDL_GetTicks() + kWriteWaitMs;
+  int queued = 0;
+  while (ioctl(port, TIOCOUTQ, &queued) == 0 && queued > 0 &&
+         static_cast<int32_t>(SDL_GetTicks() - deadline) < 0) {
+    SDL_Delay(kReaderPauseMs);
+  }
+  if (writeFailed.load() || queued > 0) tcflush(port, TCOFLUSH);
   tcsetattr(port, TCSAFLUSH, &t);
   tcsetattr(port, TCSADRAIN, &t);
 }
