@@ -69,6 +69,21 @@ constexpr int kCsiAttributesMax = 6;
 constexpr int kImageValuesMax = 5;
 constexpr int kVersionValues = 4;
 
+// Slots of the conversion table: the single bytes first, then 256 per lead
+// byte (0x80-0xA0, then 0xE0-0xFF).
+constexpr std::size_t kSingleSlots = 256;
+constexpr std::size_t kLowLeadCount = kLeadLowLast - kLeadLowFirst + 1;
+constexpr std::size_t kLeadCount = kLowLeadCount + (0x100 - kLeadHighFirst);
+constexpr std::size_t kConversionSlots = kSingleSlots + kLeadCount * 256;
+
+std::size_t conversionSlot(unsigned char lead, unsigned char trail) {
+  if (lead == 0) {
+    return trail;
+  }
+  const std::size_t leadIndex = lead <= kLeadLowLast ? lead - kLeadLowFirst : kLowLeadCount + (lead - kLeadHighFirst);
+  return kSingleSlots + leadIndex * 256 + trail;
+}
+
 const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
 bool isParameterByte(unsigned char c) {
@@ -94,8 +109,14 @@ EscSeqParser::EscSeqParser(edispSDL* disp)
       seqState(Text),
       sjisLead(0),
       converter(iconv_open("UTF-8", "sjis")),
-      fwVersion(0) {
+      fwVersion(0),
+      conversionCacheEnabled(true),
+      conversions(kConversionSlots, Conversion{Conversion::Unknown, {}}) {
   seqBuffer.reserve(kMaxSequenceLength);
+}
+
+void EscSeqParser::setConversionCacheEnabled(bool on) {
+  conversionCacheEnabled = on;
 }
 
 EscSeqParser::~EscSeqParser() {
@@ -155,8 +176,7 @@ void EscSeqParser::handleTextByte(unsigned char c) {
     unsigned char lead = sjisLead;
     sjisLead = 0;
     if (isTrailByte(c)) {
-      char in[3] = {static_cast<char>(lead), static_cast<char>(c), '\0'};
-      drawConverted(in, sizeof in);
+      drawCharacter(lead, c);
       return;
     }
     // A lead byte without its trail byte is dropped; c goes on as usual.
@@ -190,35 +210,60 @@ void EscSeqParser::handleTextByte(unsigned char c) {
   } else if (isLeadByte(c)) {
     sjisLead = c;
   } else if (c >= kKanaFirst && c <= kKanaLast) {
-    char in[2] = {static_cast<char>(c), '\0'};
-    drawConverted(in, sizeof in);
+    drawCharacter(0, c);
   }
   // Remaining control bytes are ignored.
+}
+
+// Draws one Shift_JIS character: a half-width one has lead 0. The outcome
+// of converting a character never changes, so it is looked up once and kept.
+void EscSeqParser::drawCharacter(unsigned char lead, unsigned char trail) {
+  char in[3] = {static_cast<char>(lead ? lead : trail), static_cast<char>(lead ? trail : 0), '\0'};
+  const std::size_t inLen = lead ? 3 : 2;
+  if (!conversionCacheEnabled || converter == kNoConverter) {
+    drawConverted(in, inLen);
+    return;
+  }
+  Conversion& kept = conversions[conversionSlot(lead, trail)];
+  if (kept.state == Conversion::Unknown) {
+    kept.state = convert(in, inLen, kept.utf8, sizeof kept.utf8) ? Conversion::Drawn : Conversion::Rejected;
+  }
+  if (kept.state == Conversion::Drawn) {
+    display->puts_(kept.utf8, 0);
+  }
 }
 
 // Converts one Shift_JIS character (its bytes and a NUL) to UTF-8 and draws
 // it. A character the converter rejects, or any character when there is no
 // converter, draws nothing.
 void EscSeqParser::drawConverted(char* in, std::size_t inLen) {
-  if (converter == kNoConverter) {
-    return;
-  }
   char out[kConvertedSize];
+  if (convert(in, inLen, out, sizeof out)) {
+    display->puts_(out, 0);
+  }
+}
+
+// Converts the character's bytes and their NUL into out as NUL-terminated
+// UTF-8; false when there is no converter or it rejects the character.
+bool EscSeqParser::convert(char* in, std::size_t inLen, char* out, std::size_t outSize) {
+  if (converter == kNoConverter) {
+    return false;
+  }
   char* inPtr = in;
   char* outPtr = out;
   std::size_t inLeft = inLen;
-  std::size_t outLeft = sizeof out;
+  std::size_t outLeft = outSize;
   std::size_t result = iconv(converter, &inPtr, &inLeft, &outPtr, &outLeft);
   if (result == static_cast<std::size_t>(-1)) {
     iconv(converter, nullptr, nullptr, nullptr, nullptr);
-    return;
+    return false;
   }
-  std::size_t written = sizeof out - outLeft;
+  std::size_t written = outSize - outLeft;
   if (inLeft != 0 || written < 2 || out[written - 1] != '\0') {
     iconv(converter, nullptr, nullptr, nullptr, nullptr);
-    return;
+    return false;
   }
-  display->puts_(out, 0);
+  return true;
 }
 
 int EscSeqParser::ExtractParamString(const std::string& params, int* values, int maxCount) {

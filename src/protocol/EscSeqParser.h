@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 class edispSDL;
 
@@ -29,6 +30,11 @@ public:
   // (no leading digit) or a number that does not fit in 32 bits.
   static int ExtractParamString(const std::string& params, int* values, int maxCount);
 
+  // Shift_JIS characters are converted once and the result reused (on by
+  // default); off, every character goes through the converter. What is
+  // drawn is the same either way.
+  void setConversionCacheEnabled(bool on);
+
   edispSDL* display;
   int seqState;
   unsigned char sjisLead;
@@ -37,11 +43,23 @@ public:
   uint32_t fwVersion;
 
 private:
+  // Outcome of converting one character: not yet known, drawn as the kept
+  // UTF-8 text, or rejected by the converter.
+  struct Conversion {
+    enum : unsigned char { Unknown, Drawn, Rejected };
+    unsigned char state;
+    char utf8[8];
+  };
   static int extractParams(const char* text, std::size_t len, int* values, int maxCount);
   void appendToSequence(unsigned char c);
   void executeSequence();
   void handleTextByte(unsigned char c);
   void drawConverted(char* in, std::size_t inLen);
+  void drawCharacter(unsigned char lead, unsigned char trail);
+  bool convert(char* in, std::size_t inLen, char* out, std::size_t outSize);
   void dispatchCsi(char command, const char* params, std::size_t len);
   void dispatchUnit(char command, const char* params, std::size_t len);
+
+  bool conversionCacheEnabled;
+  std::vector<Conversion> conversions;
 };

@@ -43,6 +43,21 @@ constexpr int64_t kSafeCoordinate = 16384;
 
 const SDL_Color kDefaultFg = {255, 255, 255, 255};
 const SDL_Color kDefaultBg = {0, 0, 0, 0};
+// Glyphs kept for composing cells are rendered in this colour and tinted.
+const SDL_Color kGlyphWhite = {255, 255, 255, 255};
+const SDL_Color kClearPixel = {0, 0, 0, 0};
+// Kept cells live in an atlas of kAtlasSlots x kAtlasSlots slots of
+// kSlotSize x kSlotSize pixels: any one character of any font fits a slot.
+constexpr int kSlotSize = 16;
+constexpr int kAtlasSlots = 128;
+constexpr size_t kKeptMasks = 4096;
+// Style bits of a kept cell, kept with its font number.
+constexpr int kStyleUnderline = 1;
+constexpr int kStyleBold = 2;
+
+uint32_t packColour(SDL_Color c) {
+  return uint32_t{c.r} | (uint32_t{c.g} << 8) | (uint32_t{c.b} << 16) | (uint32_t{c.a} << 24);
+}
 
 int cellWidth(int charSize) { return sFontSize[charSize][2]; }
 int cellHeight(int charSize) { return sFontSize[charSize][3]; }
@@ -112,7 +127,12 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
       basePath(nullptr),
       logicalW(w),
       logicalH(h),
-      presentCount(0) {
+      presentCount(0),
+      glyphMasks(kKeptMasks, true),
+      cells(kAtlasSlots * kAtlasSlots, false),
+      cellAtlas(nullptr),
+      cellScratch(nullptr),
+      glyphCacheEnabled(true) {
   window = SDL_CreateWindow(title ? title : "", x, y, w, h, SDL_WINDOW_RESIZABLE);
   if (!window) creationFailed("Error: SDL_CreateWindow");
 
@@ -158,6 +178,10 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
 }
 
 edispSDL::~edispSDL() {
+  cells.clear();
+  glyphMasks.clear();
+  if (cellAtlas) SDL_DestroyTexture(cellAtlas);
+  if (cellScratch) SDL_DestroyTexture(cellScratch);
   if (textTexture) SDL_DestroyTexture(textTexture);
   for (TTF_Font* font : fonts)
     if (font) TTF_CloseFont(font);
@@ -233,7 +257,7 @@ void edispSDL::puts_(const char* text, unsigned /*len*/) {
       const int kept = std::min(length, kMaxSegmentBytes);
       SDL_memcpy(segment, p, kept);
       segment[kept] = '\0';
-      const int width = drawText(segment, ink, paper);
+      const int width = drawText(segment, static_cast<size_t>(kept), ink, paper);
       if (width < 0) return;
       cursorX = saturate(int64_t{cursorX} + width / cellWidth(charSize));
     }
@@ -249,7 +273,11 @@ void edispSDL::puts_(const char* text, unsigned /*len*/) {
   updateContent();
 }
 
-int edispSDL::drawText(const char* utf8, SDL_Color ink, SDL_Color paper) {
+int edispSDL::drawText(const char* utf8, size_t len, SDL_Color ink, SDL_Color paper) {
+  if (glyphCacheEnabled) {
+    const int kept = drawKeptText(utf8, len, ink, paper);
+    if (kept != kNotKept) return kept;
+  }
   SDL_Surface* surface = fonts[charSize] ? TTF_RenderUTF8_Solid(fonts[charSize], utf8, ink) : nullptr;
   if (!surface) {
     SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "TTF_RenderUTF8_Solid : %s\n", SDL_GetError());
@@ -291,6 +319,144 @@ int edispSDL::drawText(const char* utf8, SDL_Color ink, SDL_Color paper) {
   }
   SDL_FreeSurface(surface);
   return ok ? width : -1;
+}
+
+// A kept cell holds exactly what drawText leaves in the run's rectangle:
+// the paper fill replaces every pixel there, so the cell does not depend on
+// what was under it and one opaque copy (blend mode none) puts it back. The
+// one pixel column that a bold glyph's second copy reaches past the cell is
+// drawn as runs of ink. Solid rendering gives glyph pixels the ink's colour
+// at full alpha, whatever the ink's alpha, so those runs replace what is
+// there. Other runs (longer texts, wider glyphs) are not kept.
+int edispSDL::drawKeptText(const char* utf8, size_t len, SDL_Color ink, SDL_Color paper) {
+  const int ch = cellHeight(charSize);
+  if (len > GlyphCache::kMaxKeyBytes || ch > kSlotSize || !fonts[charSize]) return kNotKept;
+  // The key: font with the two style bits, and both colours.
+  const int fontKey = charSize * 4 + (underline ? kStyleUnderline : 0) + (bold ? kStyleBold : 0);
+  const uint64_t colours = (uint64_t{packColour(ink)} << 32) | packColour(paper);
+  int slot = -1;
+  const GlyphCache::Glyph* cell = cells.find(fontKey, colours, utf8, len, &slot);
+  if (!cell) {
+    const GlyphCache::Glyph* mask = glyphMask(utf8, len);
+    if (!mask) return -1;
+    if (mask->width > kSlotSize) return kNotKept;
+    GlyphCache::Glyph made{nullptr, mask->width, 0, {}};
+    if (!composeCell(mask->texture, ink, paper, &made)) return kNotKept;
+    slot = cells.insert(fontKey, colours, utf8, len, made);
+    if (slot < 0) return kNotKept;
+    if (!storeCell(slot, made.width)) {
+      cells.clear();
+      return kNotKept;
+    }
+    cell = cells.find(fontKey, colours, utf8, len, &slot);
+  }
+  const int width = cell->width;
+  const int64_t x = int64_t{cursorX} * cellWidth(charSize);
+  const int64_t y = int64_t{cursorY} * ch;
+  const bool visible = x < logicalW && x + width + 1 > 0 && y < logicalH && y + ch > 0;
+  if (!visible) return width;
+  if (SDL_SetRenderTarget(renderer, textTexture) != 0) {
+    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_SetRenderTarget : %s\n", SDL_GetError());
+    return -1;
+  }
+  const SDL_Rect src{(slot % kAtlasSlots) * kSlotSize, (slot / kAtlasSlots) * kSlotSize, width, ch};
+  const SDL_Rect dst{static_cast<int>(x), static_cast<int>(y), width, ch};
+  if (SDL_RenderCopy(renderer, cellAtlas, &src, &dst) != 0) {
+    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_RenderCopy : %s\n", SDL_GetError());
+    return -1;
+  }
+  if (cell->edgeRuns > 0) {
+    SDL_Rect runs[GlyphCache::kMaxEdgeRuns];
+    for (int i = 0; i < cell->edgeRuns; ++i) runs[i] = SDL_Rect{dst.x + width, dst.y + cell->edge[i][0], 1, cell->edge[i][1]};
+    SDL_SetRenderDrawColor(renderer, ink.r, ink.g, ink.b, SDL_ALPHA_OPAQUE);
+    SDL_RenderFillRects(renderer, runs, cell->edgeRuns);
+  }
+  return width;
+}
+
+const GlyphCache::Glyph* edispSDL::glyphMask(const char* utf8, size_t len) {
+  const GlyphCache::Glyph* mask = glyphMasks.find(charSize, 0, utf8, len, nullptr);
+  if (mask) return mask;
+  SDL_Surface* surface = TTF_RenderUTF8_Solid(fonts[charSize], utf8, kGlyphWhite);
+  if (!surface) {
+    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "TTF_RenderUTF8_Solid : %s\n", SDL_GetError());
+    return nullptr;
+  }
+  const GlyphCache::Glyph made{SDL_CreateTextureFromSurface(renderer, surface), surface->w, 0, {}};
+  SDL_FreeSurface(surface);
+  if (!made.texture) return nullptr;
+  if (glyphMasks.insert(charSize, 0, utf8, len, made) < 0) {
+    SDL_DestroyTexture(made.texture);
+    return nullptr;
+  }
+  return glyphMasks.find(charSize, 0, utf8, len, nullptr);
+}
+
+bool edispSDL::composeCell(SDL_Texture* mask, SDL_Color ink, SDL_Color paper, GlyphCache::Glyph* glyph) {
+  const int width = glyph->width;
+  if (!cellAtlas) {
+    cellAtlas = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_TARGET,
+                                  kAtlasSlots * kSlotSize, kAtlasSlots * kSlotSize);
+    cellScratch = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_TARGET, kSlotSize + 1,
+                                    kSlotSize);
+    if (!cellAtlas || !cellScratch) return false;
+    SDL_SetTextureBlendMode(cellAtlas, SDL_BLENDMODE_NONE);
+    SDL_SetTextureBlendMode(cellScratch, SDL_BLENDMODE_NONE);
+  }
+  // The cell as drawText draws it, on a cleared scratch target one column
+  // wider than the glyph.
+  const int ch = cellHeight(charSize);
+  if (SDL_SetRenderTarget(renderer, cellScratch) != 0) return false;
+  SDL_SetRenderDrawColor(renderer, kClearPixel.r, kClearPixel.g, kClearPixel.b, kClearPixel.a);
+  SDL_RenderClear(renderer);
+  const SDL_Rect dst{0, 0, width, ch};
+  SDL_SetRenderDrawColor(renderer, paper.r, paper.g, paper.b, paper.a);
+  SDL_RenderFillRect(renderer, &dst);
+  if (underline) {
+    SDL_SetRenderDrawColor(renderer, ink.r, ink.g, ink.b, ink.a);
+    SDL_RenderDrawLine(renderer, 0, ch - 1, width - 1, ch - 1);
+  }
+  SDL_SetTextureColorMod(mask, ink.r, ink.g, ink.b);
+  bool ok = SDL_RenderCopy(renderer, mask, nullptr, &dst) == 0;
+  if (ok && bold) {
+    const SDL_Rect shifted{1, 0, width, ch};
+    ok = SDL_RenderCopy(renderer, mask, nullptr, &shifted) == 0;
+  }
+  if (!ok) return false;
+  glyph->edgeRuns = 0;
+  if (bold) {
+    Uint32 column[kSlotSize];
+    const SDL_Rect edge{width, 0, 1, ch};
+    if (SDL_RenderReadPixels(renderer, &edge, SDL_PIXELFORMAT_ABGR8888, column, sizeof column[0]) != 0) return false;
+    for (int row = 0; row < ch;) {
+      if ((column[row] >> 24) == 0) {
+        ++row;
+        continue;
+      }
+      const int first = row;
+      while (row < ch && (column[row] >> 24) != 0) ++row;
+      glyph->edge[glyph->edgeRuns][0] = static_cast<uint8_t>(first);
+      glyph->edge[glyph->edgeRuns][1] = static_cast<uint8_t>(row - first);
+      ++glyph->edgeRuns;
+    }
+  }
+  return true;
+}
+
+bool edispSDL::storeCell(int slot, int width) {
+  const int ch = cellHeight(charSize);
+  if (SDL_SetRenderTarget(renderer, cellAtlas) != 0) return false;
+  const SDL_Rect src{0, 0, width, ch};
+  const SDL_Rect slotRect{(slot % kAtlasSlots) * kSlotSize, (slot / kAtlasSlots) * kSlotSize, width, ch};
+  return SDL_RenderCopy(renderer, cellScratch, &src, &slotRect) == 0;
+}
+
+void edispSDL::setGlyphCacheEnabled(bool on) {
+  glyphCacheEnabled = on;
+  if (!on) {
+    cells.clear();
+    glyphMasks.clear();
+  }
 }
 
 void edispSDL::printw(const char* fmt, ...) {

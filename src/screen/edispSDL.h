@@ -8,6 +8,8 @@
 #include <cstdarg>
 #include <cstdint>
 
+#include "screen/GlyphCache.h"
+
 class edispSDL {
 public:
   edispSDL(const char* title, int x, int y, int w, int h, const char* basePath);
@@ -82,6 +84,12 @@ public:
   int getLogicalHeight() const { return logicalH; }
   SDL_Window* getWindow() const { return window; }
 
+  // Drawn characters are kept (per font, text, colours, underline and bold)
+  // and reused (on by default); off, every character is rendered anew. The
+  // pixels drawn are the same either way.
+  void setGlyphCacheEnabled(bool on);
+  bool isGlyphCacheEnabled() const { return glyphCacheEnabled; }
+
   // True only if every window, renderer, texture and font was created.
   bool initialized;
 
@@ -90,10 +98,23 @@ private:
   void creationFailed(const char* what);
   // Colours and the four attribute bits back to their start values.
   void resetAttributes();
-  // Draws one UTF-8 run at the cursor cell on the text layer: paper fill,
-  // underline, glyphs (twice when bold). Returns the run's width in pixels,
-  // or -1 after logging a failure. All glyph rendering goes through here.
-  int drawText(const char* utf8, SDL_Color ink, SDL_Color paper);
+  // Draws one UTF-8 run of len bytes (NUL-terminated) at the cursor cell on
+  // the text layer: paper fill, underline, glyphs (twice when bold). Returns
+  // the run's width in pixels, or -1 after logging a failure. All glyph
+  // rendering goes through here.
+  int drawText(const char* utf8, size_t len, SDL_Color ink, SDL_Color paper);
+  // drawText through the kept cells; kNotKept when this run cannot be kept
+  // (drawText then renders it the plain way).
+  static constexpr int kNotKept = -2;
+  int drawKeptText(const char* utf8, size_t len, SDL_Color ink, SDL_Color paper);
+  // Draws the cell of glyph->width pixels (paper, underline, glyph, bold
+  // copy) on the scratch target and fills in the glyph's bold edge; then
+  // storeCell copies it into atlas slot `slot`. False on failure.
+  bool composeCell(SDL_Texture* mask, SDL_Color ink, SDL_Color paper, GlyphCache::Glyph* glyph);
+  bool storeCell(int slot, int width);
+  // The run rendered in white for font charSize, kept; null after logging a
+  // rendering failure.
+  const GlyphCache::Glyph* glyphMask(const char* utf8, size_t len);
   // Makes the cursor row's pixels x .. x + width - 1 transparent, then presents.
   void eraseCells(int64_t x, int64_t width);
   // Sets background layer `layer` as target with the drawing colour; false
@@ -122,4 +143,9 @@ private:
   int logicalW;
   int logicalH;
   unsigned long presentCount;
+  GlyphCache glyphMasks;
+  GlyphCache cells;
+  SDL_Texture* cellAtlas;
+  SDL_Texture* cellScratch;
+  bool glyphCacheEnabled;
 };
