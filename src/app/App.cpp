@@ -369,12 +369,15 @@ private:
     disp->clear_bgbuff(0);
   }
 
+  // Parses the bytes that were waiting when the pass began, and no more: a
+  // unit that keeps the ring full cannot hold the pass here, so the screen
+  // is presented and input handled every pass however fast it sends.
   void receiveWaitingBytes() {
-    unsigned char byte = 0;
-    while (serial->getReadableBytes() != 0) {
-      serial->read(&byte, 1);
+    unsigned char bytes[CommSerial::kRingSize];
+    const unsigned int taken = serial->read(bytes, serial->getReadableBytes());
+    for (unsigned int i = 0; i < taken; ++i) {
       disp->stopUpdate();
-      parser->ParseByte(byte);
+      parser->ParseByte(bytes[i]);
     }
   }
 

@@ -306,10 +306,15 @@ unsigned int CommSerial::getReadableBytes() {
 
 int CommSerial::readTaskMain(void* self) {
   CommSerial* serial = static_cast<CommSerial*>(self);
+  // Each wake-up takes as many waiting bytes as the ring has room for; only
+  // this thread adds to the ring, so that room cannot shrink before they
+  // are stored, and nothing in the ring is ever overwritten.
+  unsigned char chunk[kRingSize];
   while (serial->fd.load() >= 0) {
-    if (serial->ring.storage != nullptr && serial->ring.freeSlots() > 0) {
-      unsigned char byte;
-      if (serial->readProc(&byte, 1) == 1) serial->ring.write1(byte);
+    const uint32_t room = serial->ring.storage != nullptr ? serial->ring.freeSlots() : 0;
+    if (room > 0) {
+      const unsigned int got = serial->readProc(chunk, room < sizeof chunk ? room : sizeof chunk);
+      for (unsigned int i = 0; i < got; ++i) serial->ring.write1(chunk[i]);
     } else {
       SDL_Delay(kReaderPauseMs);
     }
@@ -317,6 +322,8 @@ int CommSerial::readTaskMain(void* self) {
   return 0;
 }
 
+// One bounded wait and read: the number of bytes read (at most len), or 0
+// after a time-out or a failed read.
 unsigned int CommSerial::readProc(unsigned char* dst, unsigned int len) {
   const int port = fd.load();
   if (port < 0) return 0;
@@ -326,9 +333,11 @@ unsigned int CommSerial::readProc(unsigned char* dst, unsigned int len) {
   pfd.revents = 0;
   if (poll(&pfd, 1, kReadWaitMs) != 1) return 0;
   const ssize_t got = ::read(port, dst, len);
-  if (got > 0) failedReads = 0;
-  if (got == static_cast<ssize_t>(len)) return len;
-  if (got <= 0) readFailed(static_cast<long>(got), errno);
+  if (got > 0) {
+    failedReads = 0;
+    return static_cast<unsigned int>(got);
+  }
+  readFailed(static_cast<long>(got), errno);
   return 0;
 }
 
