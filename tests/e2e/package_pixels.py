@@ -47,8 +47,8 @@ def main():
         print("package_pixels: %s" % e)
         return 2
     bad = 0
-    for spec in sys.argv[2:]:
-        x, y, r, g, b = (int(v) for v in spec.split(","))
+    for wanted in sys.argv[2:]:
+        x, y, r, g, b = (int(v) for v in wanted.split(","))
         if not (0 <= x < width and 0 <= y < height):
             print("(%d,%d) outside the %dx%d shot" % (x, y, width, height))
             bad += 1
