@@ -319,9 +319,14 @@ TEST_F(FaultAppTest, UnitThatStopsReadingWhileTheUserTypesIsDroppedAndTheWindowK
             step = Typing;
             break;
           case Typing:
+            // The line stays full: whatever room opens up is taken again.
+            unit->fillLineTowardsUnit();
             pushTyped(probe, 'a');
             ++typed;
-            if (probe.serial->fd < 0 || (lossAt == 0 && probe.serial->linkLost())) {
+            // Seen as the lost link itself, or as "Not Connected." drawn by
+            // a reconnection that followed in the same pass.
+            if (probe.serial->fd < 0 || probe.serial->linkLost() ||
+                (probe.disp->getCursorRow() == kNotConnectedRow && probe.disp->getCursorCol() == kAfterNotConnectedCol)) {
               lossAt = now;
               step = AfterLoss;
             }
