@@ -1,0 +1,343 @@
+// bench_e2e_runner: the program's own start-up, handshake and main loop on a
+// unit's device, watched through the application probe, for the end-to-end
+// measurements scripts/bench.sh makes. Presentations are timed by wrapping
+// the renderer's present call of the linked library (linker --wrap).
+//
+//   --mode stream --device PATH --bytes N   intake rate, passes, memory
+//   --mode idle --device PATH --seconds S   processor time while idle
+//   --mode latency --bursts N               burst-to-presentation times; the
+//                                           unit is played in-process on a
+//                                           pseudo-terminal of its own
+//
+// Results go to standard output as "name value" lines.
+#include <SDL.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/App.h"
+#include "app/prefs.h"
+#include "bench_streams.h"
+#include "protocol/EscSeqParser.h"
+#include "serial/CommSerial.h"
+
+extern "C" int __real_SDL_RenderPresent(SDL_Renderer* renderer);
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double msSince(Clock::time_point t) { return std::chrono::duration<double, std::milli>(Clock::now() - t).count(); }
+
+// Resident and peak resident size in KiB, from /proc/self/status.
+long statusKiB(const char* field) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  const size_t n = std::strlen(field);
+  while (std::getline(in, line)) {
+    if (line.compare(0, n, field) == 0) return std::atol(line.c_str() + n + 1);
+  }
+  return -1;
+}
+
+// User plus system time of this process in clock ticks.
+long cpuTicks() {
+  std::ifstream in("/proc/self/stat");
+  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const size_t close = stat.rfind(')');
+  if (close == std::string::npos) return -1;
+  std::vector<std::string> fields;
+  size_t pos = close + 2;
+  while (pos < stat.size()) {
+    size_t end = stat.find(' ', pos);
+    if (end == std::string::npos) end = stat.size();
+    fields.push_back(stat.substr(pos, end - pos));
+    pos = end + 1;
+  }
+  // Fields after the name start at "state" (field 3): utime is 14, stime 15.
+  if (fields.size() < 13) return -1;
+  return std::atol(fields[11].c_str()) + std::atol(fields[12].c_str());
+}
+
+void requestQuit() {
+  SDL_Event quit;
+  SDL_zero(quit);
+  quit.type = SDL_QUIT;
+  SDL_PushEvent(&quit);
+}
+
+void prepareProfile(const std::string& prefsDir) {
+  setPrefsDirectory(prefsDir);
+  PreferenceMap prefs;
+  readPrefsData("tavixDisp.prefs", prefs);
+  prefs["checked_date"] = getTodayDate();
+  prefs.erase("window_w");
+  prefs.erase("window_h");
+  writePrefsData("tavixDisp.prefs", prefs);
+  setPrefsDirectory("");
+}
+
+// Presentations seen by the wrapper: the time and the parser's version
+// value at each.
+std::atomic<EscSeqParser*> watchedParser{nullptr};
+std::mutex presentLock;
+std::vector<std::pair<Clock::time_point, uint32_t>> presents;
+std::atomic<bool> recordPresents{false};
+
+}  // namespace
+
+extern "C" int __wrap_SDL_RenderPresent(SDL_Renderer* renderer) {
+  const int result = __real_SDL_RenderPresent(renderer);
+  EscSeqParser* parser = watchedParser.load();
+  if (recordPresents.load() && parser) {
+    std::lock_guard<std::mutex> hold(presentLock);
+    presents.emplace_back(Clock::now(), parser->fwVersion);
+  }
+  return result;
+}
+
+namespace {
+
+struct Options {
+  std::string mode;
+  std::string device;
+  std::string prefsDir;
+  long bytes = 20L * 1024 * 1024;
+  int seconds = 30;
+  int bursts = 300;
+};
+
+// ---- Stream: the unit sends a long stream with a numbered version report
+// every kCheckpointBytes and 1.2.3.4 at its end.
+
+int runStream(const Options& o) {
+  const uint32_t kFinal = 0x01020304;
+  const long kCheckpointBytes = 64 * 1024;
+  struct State {
+    bool started = false;
+    Clock::time_point start, end, lastPass;
+    uint32_t lastSeen = 0;
+    uint32_t handshakeVersion = 0;
+    bool orderBroken = false;
+    long checkpoints = 0;
+    double longestPassGapMs = 0;
+    long passes = 0;
+    long rssAt5 = -1, rssAtEnd = -1;
+    bool done = false;
+  } st;
+  const long at5 = 5L * 1024 * 1024 / kCheckpointBytes;
+  AppConfig config;
+  config.devicePath = o.device;
+  config.prefsDir = o.prefsDir;
+  config.probe = [&](const AppProbe& p) {
+    if (p.stage != AppProbe::LoopPass || st.done) return;
+    const Clock::time_point now = Clock::now();
+    const uint32_t v = p.parser->fwVersion;
+    if (!st.started) {
+      if (p.serial->getReadableBytes() == 0) return;
+      st.started = true;
+      st.lastSeen = 0;
+      st.handshakeVersion = v;
+      st.start = now;
+      st.lastPass = now;
+    }
+    ++st.passes;
+    st.longestPassGapMs = std::max(st.longestPassGapMs, std::chrono::duration<double, std::milli>(now - st.lastPass).count());
+    st.lastPass = now;
+    if (v != st.lastSeen && v != kFinal && v != st.handshakeVersion) {
+      // Checkpoints come one at a time and in order.
+      if (v != st.lastSeen + 1) st.orderBroken = true;
+      st.lastSeen = v;
+      st.checkpoints = v;
+      if (v == at5) st.rssAt5 = statusKiB("VmRSS:");
+    }
+    if (v == kFinal) {
+      st.rssAtEnd = statusKiB("VmRSS:");
+      st.end = now;
+      st.done = true;
+      requestQuit();
+    }
+  };
+  runTavixDisp(config);
+  if (!st.done) {
+    std::printf("stream_complete 0\n");
+    return 1;
+  }
+  const double seconds = std::chrono::duration<double>(st.end - st.start).count();
+  std::printf("stream_complete %d\n", st.orderBroken ? 0 : 1);
+  std::printf("stream_checkpoints %ld\n", st.checkpoints);
+  std::printf("stream_seconds %.3f\n", seconds);
+  std::printf("stream_kb_per_s %.1f\n", o.bytes / 1000.0 / seconds);
+  std::printf("stream_passes %ld\n", st.passes);
+  std::printf("stream_longest_pass_gap_ms %.1f\n", st.longestPassGapMs);
+  std::printf("stream_rss_at_5mb_kib %ld\n", st.rssAt5);
+  std::printf("stream_rss_at_end_kib %ld\n", st.rssAtEnd);
+  std::printf("stream_peak_rss_kib %ld\n", statusKiB("VmHWM:"));
+  return st.orderBroken ? 1 : 0;
+}
+
+// ---- Idle: connected, nothing arrives.
+
+int runIdle(const Options& o) {
+  long firstTicks = -1;
+  Clock::time_point first;
+  double cpuPercent = -1;
+  long passes = 0;
+  AppConfig config;
+  config.devicePath = o.device;
+  config.prefsDir = o.prefsDir;
+  const Clock::time_point began = Clock::now();
+  config.probe = [&](const AppProbe& p) {
+    if (p.stage != AppProbe::LoopPass) return;
+    if (firstTicks < 0) {
+      if (msSince(began) < 2000) return;  // let the start-up settle
+      firstTicks = cpuTicks();
+      first = Clock::now();
+      return;
+    }
+    ++passes;
+    if (cpuPercent < 0 && msSince(first) >= o.seconds * 1000.0) {
+      const double used = static_cast<double>(cpuTicks() - firstTicks) / sysconf(_SC_CLK_TCK);
+      cpuPercent = 100.0 * used / (msSince(first) / 1000.0);
+      requestQuit();
+    }
+  };
+  runTavixDisp(config);
+  std::printf("idle_seconds %d\n", o.seconds);
+  std::printf("idle_passes %ld\n", passes);
+  std::printf("idle_cpu_percent %.2f\n", cpuPercent);
+  return cpuPercent < 0 ? 1 : 0;
+}
+
+// ---- Latency: a unit played here writes short bursts, each ending with a
+// numbered version report; the first presentation showing that number ends
+// the burst's time.
+
+int runLatency(const Options& o) {
+  int master = -1, slave = -1;
+  char name[256];
+  if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+    std::perror("openpty");
+    return 1;
+  }
+  struct termios t;
+  tcgetattr(slave, &t);
+  cfmakeraw(&t);
+  tcsetattr(slave, TCSANOW, &t);
+
+  std::atomic<bool> inLoop{false}, stop{false};
+  std::vector<Clock::time_point> sentAt(o.bursts + 2);
+  std::thread unit([&] {
+    const std::string request = "\x1B@999y";
+    const std::string answer = bench::versionReport(9, 9, 9, 9);
+    std::string heard;
+    char buf[256];
+    std::mt19937 rng(7);
+    int next = 1;
+    Clock::time_point due = Clock::now();
+    while (!stop.load()) {
+      pollfd pfd{master, POLLIN, 0};
+      if (poll(&pfd, 1, 2) == 1) {
+        const ssize_t n = read(master, buf, sizeof buf);
+        if (n > 0) heard.append(buf, static_cast<size_t>(n));
+        if (heard.find(request) != std::string::npos) {
+          heard.clear();
+          if (write(master, answer.data(), answer.size()) < 0) return;
+        }
+        if (heard.size() > 4096) heard.erase(0, heard.size() - 16);
+      }
+      if (!inLoop.load() || next > o.bursts || Clock::now() < due) continue;
+      std::string burst = "\x1B[" + std::to_string(next % 20) + ";0H" + bench::denseAscii(60, next);
+      burst += bench::versionReport(0, 0, static_cast<unsigned>(next >> 8), static_cast<unsigned>(next & 0xFF));
+      sentAt[next] = Clock::now();
+      if (write(master, burst.data(), burst.size()) < 0) return;
+      ++next;
+      due = Clock::now() + std::chrono::milliseconds(15 + rng() % 40);
+    }
+  });
+
+  AppConfig config;
+  config.devicePath = name;
+  config.prefsDir = o.prefsDir;
+  Clock::time_point loopStart;
+  config.probe = [&](const AppProbe& p) {
+    if (p.stage != AppProbe::LoopPass) return;
+    if (!inLoop.load()) {
+      watchedParser = p.parser;
+      recordPresents = true;
+      loopStart = Clock::now();
+      inLoop = true;
+    }
+    if (p.parser->fwVersion == static_cast<uint32_t>(o.bursts) || msSince(loopStart) > 60000) requestQuit();
+  };
+  runTavixDisp(config);
+  stop = true;
+  unit.join();
+  close(master);
+  close(slave);
+
+  std::vector<double> latencies;
+  uint32_t shown = 0;
+  {
+    std::lock_guard<std::mutex> hold(presentLock);
+    for (const auto& pr : presents) {
+      // Every burst up to this number is on the screen now.
+      while (shown < pr.second && shown < static_cast<uint32_t>(o.bursts)) {
+        ++shown;
+        latencies.push_back(std::chrono::duration<double, std::milli>(pr.first - sentAt[shown]).count());
+      }
+    }
+  }
+  std::sort(latencies.begin(), latencies.end());
+  const auto pct = [&](double q) {
+    return latencies.empty() ? -1.0 : latencies[std::min(latencies.size() - 1, static_cast<size_t>(q * latencies.size()))];
+  };
+  std::printf("latency_bursts %zu\n", latencies.size());
+  std::printf("latency_p50_ms %.2f\n", pct(0.50));
+  std::printf("latency_p99_ms %.2f\n", pct(0.99));
+  std::printf("latency_max_ms %.2f\n", latencies.empty() ? -1.0 : latencies.back());
+  return latencies.size() == static_cast<size_t>(o.bursts) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options o;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string key = argv[i], value = argv[i + 1];
+    if (key == "--mode") o.mode = value;
+    else if (key == "--device") o.device = value;
+    else if (key == "--prefs") o.prefsDir = value;
+    else if (key == "--bytes") o.bytes = std::atol(value.c_str());
+    else if (key == "--seconds") o.seconds = std::atoi(value.c_str());
+    else if (key == "--bursts") o.bursts = std::atoi(value.c_str());
+  }
+  if (o.prefsDir.empty()) {
+    char tmpl[] = "/tmp/tavix-bench-XXXXXX";
+    if (!mkdtemp(tmpl)) return 1;
+    o.prefsDir = std::string(tmpl) + "/";
+  }
+  prepareProfile(o.prefsDir);
+  setenv("SDL_VIDEODRIVER", "dummy", 0);
+  if (o.mode == "stream" && !o.device.empty()) return runStream(o);
+  if (o.mode == "idle" && !o.device.empty()) return runIdle(o);
+  if (o.mode == "latency") return runLatency(o);
+  std::fprintf(stderr, "usage: %s --mode stream|idle|latency [--device PATH] [--bytes N] [--seconds S] [--bursts N]\n",
+               argv[0]);
+  return 2;
+}
