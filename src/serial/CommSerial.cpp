@@ -25,6 +25,8 @@ const Uint32 kReaderPauseMs = 1;
 // such read, and after this many in a row it marks the link lost.
 const Uint32 kFailedReadPauseMs = 20;
 const int kHungUpAfterFailedReads = 3;
+// Queued output that has not moved for this long is not going anywhere.
+const Uint32 kOutputStillMs = 50;
 
 #if defined(__APPLE__)
 
@@ -236,15 +238,21 @@ void CommSerial::clearSerialPortBuffers() {
   struct termios t;
   if (tcgetattr(port, &t) != 0) return;
   // Applying the settings waits until the queued output has gone out, which
-  // a unit that stopped taking bytes never lets happen: give the output as
-  // long as a write gets, then drop what is left.
-  const Uint32 deadline = SDL_GetTicks() + kWriteWaitMs;
+  // a unit that stopped taking bytes never lets happen: the output gets as
+  // long as a write would while it keeps moving (no wait on a link already
+  // known to be lost), and what is left then is dropped.
+  const Uint32 start = SDL_GetTicks();
+  Uint32 lastMove = start;
   int queued = 0;
-  while (ioctl(port, TIOCOUTQ, &queued) == 0 && queued > 0 &&
-         static_cast<int32_t>(SDL_GetTicks() - deadline) < 0) {
+  int before = -1;
+  while (!linkLost() && ioctl(port, TIOCOUTQ, &queued) == 0 && queued > 0) {
+    const Uint32 now = SDL_GetTicks();
+    if (queued != before) lastMove = now;
+    if (now - start >= static_cast<Uint32>(kWriteWaitMs) || now - lastMove >= kOutputStillMs) break;
+    before = queued;
     SDL_Delay(kReaderPauseMs);
   }
-  if (writeFailed.load() || queued > 0) tcflush(port, TCOFLUSH);
+  if (linkLost() || queued > 0) tcflush(port, TCOFLUSH);
   tcsetattr(port, TCSAFLUSH, &t);
   tcsetattr(port, TCSADRAIN, &t);
 }
