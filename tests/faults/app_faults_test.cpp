@@ -438,8 +438,8 @@ TEST_F(FaultAppTest, FloodOfGarbageKeepsMemoryBoundedAndQuitPrompt) {
       kFloodTimeMs + 60000);
   const double quitMs = nowMs() - quitAt;
   stopFlood = true;
-  unit->unplug();
   if (flood.joinable()) flood.join();
+  unit->unplug();
 
   EXPECT_EQ(status, 0);
   ASSERT_GT(quitAt, 0) << "sent " << sent << " bytes";
