@@ -37,6 +37,8 @@ cmake --build "$build" -j"$(nproc)" --target "${targets[@]}"
 
 artifacts=fuzz/corpus-work/artifacts
 mkdir -p "$artifacts"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 status=0
 for target in "${targets[@]}"; do
@@ -45,8 +47,10 @@ for target in "${targets[@]}"; do
   mkdir -p "$seeds"
   echo "== $target ($mode $amount)"
   if [ "$mode" = runs ]; then
-    # Seeds only: nothing is added to the repository's corpus.
-    args=(-runs="$amount" "$seeds")
+    # Over the seeds only: what the run finds goes to a scratch directory,
+    # never into the repository's corpus.
+    mkdir -p "$scratch/$name"
+    args=(-runs="$amount" "$scratch/$name" "$seeds")
   else
     work=fuzz/corpus-work/$name
     mkdir -p "$work"
