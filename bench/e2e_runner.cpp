@@ -134,6 +134,8 @@ int runStream(const Options& o) {
     uint32_t lastSeen = 0;
     uint32_t handshakeVersion = 0;
     bool orderBroken = false;
+    long skipped = 0;
+    std::vector<double> gaps;
     long checkpoints = 0;
     double longestPassGapMs = 0;
     long passes = 0;
@@ -157,14 +159,18 @@ int runStream(const Options& o) {
       st.lastPass = now;
     }
     ++st.passes;
-    st.longestPassGapMs = std::max(st.longestPassGapMs, std::chrono::duration<double, std::milli>(now - st.lastPass).count());
+    const double gapMs = std::chrono::duration<double, std::milli>(now - st.lastPass).count();
+    st.longestPassGapMs = std::max(st.longestPassGapMs, gapMs);
+    st.gaps.push_back(gapMs);
     st.lastPass = now;
     if (v != st.lastSeen && v != kFinal && v != st.handshakeVersion) {
-      // Checkpoints come one at a time and in order.
-      if (v != st.lastSeen + 1) st.orderBroken = true;
+      // Checkpoints only ever count up; with at most one ring's worth of
+      // bytes parsed per pass each one is seen, so a gap means lost bytes.
+      if (v < st.lastSeen) st.orderBroken = true;
+      if (v != st.lastSeen + 1) ++st.skipped;
       st.lastSeen = v;
       st.checkpoints = v;
-      if (v == at5) st.rssAt5 = statusKiB("VmRSS:");
+      if (v >= at5 && st.rssAt5 < 0) st.rssAt5 = statusKiB("VmRSS:");
     }
     if (v == kFinal) {
       st.rssAtEnd = statusKiB("VmRSS:");
@@ -183,7 +189,10 @@ int runStream(const Options& o) {
   std::printf("stream_checkpoints %ld\n", st.checkpoints);
   std::printf("stream_seconds %.3f\n", seconds);
   std::printf("stream_kb_per_s %.1f\n", o.bytes / 1000.0 / seconds);
+  std::printf("stream_checkpoints_skipped %ld\n", st.skipped);
   std::printf("stream_passes %ld\n", st.passes);
+  std::sort(st.gaps.begin(), st.gaps.end());
+  if (!st.gaps.empty()) std::printf("stream_pass_gap_p99_ms %.1f\n", st.gaps[st.gaps.size() * 99 / 100]);
   std::printf("stream_longest_pass_gap_ms %.1f\n", st.longestPassGapMs);
   std::printf("stream_rss_at_5mb_kib %ld\n", st.rssAt5);
   std::printf("stream_rss_at_end_kib %ld\n", st.rssAtEnd);
@@ -305,7 +314,8 @@ int runLatency(const Options& o) {
   }
   std::sort(latencies.begin(), latencies.end());
   const auto pct = [&](double q) {
-    return latencies.empty() ? -1.0 : latencies[std::min(latencies.size() - 1, static_cast<size_t>(q * latencies.size()))];
+    if (latencies.empty()) return -1.0;
+    return latencies[std::min(latencies.size() - 1, static_cast<size_t>(q * latencies.size()))];
   };
   std::printf("latency_bursts %zu\n", latencies.size());
   std::printf("latency_p50_ms %.2f\n", pct(0.50));

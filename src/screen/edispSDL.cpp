@@ -367,7 +367,9 @@ int edispSDL::drawKeptText(const char* utf8, size_t len, SDL_Color ink, SDL_Colo
   }
   if (cell->edgeRuns > 0) {
     SDL_Rect runs[GlyphCache::kMaxEdgeRuns];
-    for (int i = 0; i < cell->edgeRuns; ++i) runs[i] = SDL_Rect{dst.x + width, dst.y + cell->edge[i][0], 1, cell->edge[i][1]};
+    for (int i = 0; i < cell->edgeRuns; ++i) {
+      runs[i] = SDL_Rect{dst.x + width, dst.y + cell->edge[i][0], 1, cell->edge[i][1]};
+    }
     SDL_SetRenderDrawColor(renderer, ink.r, ink.g, ink.b, SDL_ALPHA_OPAQUE);
     SDL_RenderFillRects(renderer, runs, cell->edgeRuns);
   }
