@@ -339,12 +339,13 @@ private:
   // The serial link reports a hung-up port, or a write that failed or was
   // not taken in time, without waiting for the next keep-alive byte: a user
   // who keeps typing postpones that byte indefinitely. What the unit sent
-  // before it went away has been parsed by now; the link is dropped and a
-  // reconnection is due at once.
+  // before it went away is all in the ring by the time the loss shows, and
+  // is parsed before the link is dropped; a reconnection is due at once.
   void noticeLostLink() {
     if (!serial->linkLost()) {
       return;
     }
+    receiveWaitingBytes();
     dropLink();
     deadline = SDL_GetTicks() - 1;
   }
