@@ -18,8 +18,10 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BENCH_BUILD:-$ROOT/build-bench}
 BASE_REV=${BENCH_BASE:-9a62ffd}
 WORK=$(mktemp -d /tmp/tavix-bench.XXXXXX)
-BASE_TREE=$WORK/base-src
 BASE_BUILD=${BENCH_BASE_BUILD:-$ROOT/build-bench-base}
+# The earlier revision's sources sit at a fixed place beside its build, so
+# the build can be reused by the next run.
+BASE_TREE=$BASE_BUILD-src
 if [[ -n "${BENCH_QUICK:-}" ]]; then
   STREAM_BYTES=$((2 * 1024 * 1024)); IDLE_SECONDS=10; BURSTS=100; MIN_TIME=0.5
 else
@@ -38,8 +40,13 @@ trap cleanup EXIT
 echo "== building (now: $BUILD, before: $BASE_REV in $BASE_BUILD)"
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIX_BUILD_TESTS=OFF >/dev/null
 cmake --build "$BUILD" -j2 --target bench_parse_screen bench_e2e_runner bench_make_stream tavixSim >/dev/null
+git -C "$ROOT" worktree remove --force "$BASE_TREE" 2>/dev/null || rm -rf "$BASE_TREE"
+git -C "$ROOT" worktree prune
 git -C "$ROOT" worktree add --detach "$BASE_TREE" "$BASE_REV" >/dev/null 2>&1
 rm -rf "$BASE_TREE/bench" && cp -r "$ROOT/bench" "$BASE_TREE/bench"
+if [[ -f "$BASE_BUILD/CMakeCache.txt" ]] && ! grep -q "$BASE_TREE" "$BASE_BUILD/CMakeCache.txt"; then
+  rm -rf "$BASE_BUILD"
+fi
 cmake -S "$BASE_TREE" -B "$BASE_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIX_BUILD_TESTS=OFF \
   -DTAVIX_BENCH_RUNNER_ONLY=ON >/dev/null
 cmake --build "$BASE_BUILD" -j2 --target bench_e2e_runner >/dev/null
