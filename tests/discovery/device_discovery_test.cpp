@@ -14,14 +14,12 @@ using app_test::writeFile;
 
 namespace {
 
-struct RuleCase {
-  const char* name;
-  std::vector<std::string> paths;
-  std::string expected;
-};
-
 TEST(DeviceRuleTest, PicksTheLastUnitPathElseTheDefault) {
-  const std::vector<RuleCase> cases = {
+  const struct {
+    const char* name;
+    std::vector<std::string> paths;
+    std::string expected;
+  } cases[] = {
       {"nothing listed", {}, "/dev/cu.SLAB_USBtoUART"},
       {"no unit among others", {"/dev/cu.Bluetooth-Incoming-Port", "/dev/cu.usbmodem1421"}, "/dev/cu.SLAB_USBtoUART"},
       {"one unit", {"/dev/cu.Bluetooth", "/dev/cu.usbmodemMB0123451"}, "/dev/cu.usbmodemMB0123451"},
@@ -35,7 +33,7 @@ TEST(DeviceRuleTest, PicksTheLastUnitPathElseTheDefault) {
        {"/dev/cu.usbmodemMB1", "/dev/cu.usbmodemMB" + std::string(300, '9')},
        "/dev/cu.usbmodemMB1"},
   };
-  for (const RuleCase& c : cases) {
+  for (const auto& c : cases) {
     EXPECT_EQ(chooseUnitDevice(c.paths), c.expected) << c.name;
   }
 }
@@ -46,20 +44,18 @@ protected:
     devDir = dir.path() + "/dev";
     ASSERT_EQ(mkdir(devDir.c_str(), 0755), 0);
   }
-  void link(const std::string& name, const char* target = "/dev/null") {
-    ASSERT_EQ(symlink(target, (devDir + "/" + name).c_str()), 0) << name;
-  }
 
   TempDir dir;
   std::string devDir;
 };
 
 TEST_F(CalloutListingTest, ListsCalloutLinksInNameOrderAndSkipsEverythingElse) {
-  link("cu.usbmodemMB0002");
-  link("cu.SLAB_USBtoUART");
-  link("cu.usbmodemMB0001");
-  link("tty.usbmodemMB0001");
-  link("cux");
+  EXPECT_TRUE(listSerialCalloutDevices(devDir).empty());
+  EXPECT_TRUE(listSerialCalloutDevices(dir.path() + "/absent").empty());
+
+  for (const char* name : {"cu.usbmodemMB0002", "cu.SLAB_USBtoUART", "cu.usbmodemMB0001", "tty.usbmodemMB0001", "cux"}) {
+    ASSERT_EQ(symlink("/dev/null", (devDir + "/" + name).c_str()), 0) << name;
+  }
   ASSERT_TRUE(writeFile(devDir + "/cu.regular-file", "not a device"));
   ASSERT_EQ(mkdir((devDir + "/cu.directory").c_str(), 0755), 0);
 
@@ -72,21 +68,10 @@ TEST_F(CalloutListingTest, ListsCalloutLinksInNameOrderAndSkipsEverythingElse) {
 }
 
 TEST_F(CalloutListingTest, ListsCharacterDeviceNodes) {
-  // /dev itself holds character devices; only its "cu." ones may be listed,
-  // each of them a device node or a link.
-  for (const std::string& path : listSerialCalloutDevices("/dev")) {
-    EXPECT_EQ(path.rfind("/dev/cu.", 0), 0u) << path;
-  }
   if (mknod((devDir + "/cu.node").c_str(), S_IFCHR | 0600, makedev(1, 3)) != 0) {
     GTEST_SKIP() << "cannot make device nodes here";
   }
   EXPECT_EQ(listSerialCalloutDevices(devDir), std::vector<std::string>{devDir + "/cu.node"});
-}
-
-TEST_F(CalloutListingTest, MissingOrEmptyDirectoryListsNothing) {
-  EXPECT_TRUE(listSerialCalloutDevices(devDir).empty());
-  EXPECT_TRUE(listSerialCalloutDevices(dir.path() + "/absent").empty());
-  EXPECT_EQ(chooseUnitDevice(listSerialCalloutDevices(dir.path() + "/absent")), "/dev/cu.SLAB_USBtoUART");
 }
 
 }  // namespace
