@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -20,21 +19,16 @@
 
 namespace app_test {
 
-using Clock = std::chrono::steady_clock;
-
 // Milliseconds on the steady clock, shared by the unit thread and probes.
 double nowMs();
-
-extern const std::string kVersionRequest;  // 1B 40 39 39 39 79 00
-extern const std::string kVersionReply;     // reports 1.2.3.4
 
 // The unit's side of the link, played on its own thread.
 class ScriptedUnit {
 public:
-  // answerVersion: reply to each version request with kVersionReply.
+  // answerVersion: reply to each version request with version 1.2.3.4.
   // greeting: sent once, when the first keep-alive byte arrives.
   explicit ScriptedUnit(bool answerVersion = true, std::string greeting = "");
-  ~ScriptedUnit();
+  ~ScriptedUnit() { unplug(); }
   ScriptedUnit(const ScriptedUnit&) = delete;
   ScriptedUnit& operator=(const ScriptedUnit&) = delete;
 
@@ -42,16 +36,16 @@ public:
   const std::string& path() const { return pty.slavePath(); }
   int slaveFd() const { return pty.slaveFd(); }
 
-  // Sends bytes to the program.
-  void send(const std::string& bytes);
+  void send(const std::string& data) { pty.write(data); }
   // Stops playing and closes the master: the program's side hangs up.
   void unplug();
 
   std::string received() const;
-  int versionRequests() const;
-  // Arrival times of each keep-alive byte, in nowMs() milliseconds.
+  // Arrival times, in nowMs() milliseconds, of each keep-alive byte and
+  // each version request.
   std::vector<double> keepAliveTimes() const;
   std::vector<double> versionRequestTimes() const;
+  int versionRequests() const { return static_cast<int>(versionRequestTimes().size()); }
 
 private:
   void run();
@@ -62,19 +56,16 @@ private:
   std::atomic<bool> stop{false};
   mutable std::mutex mutex;
   std::string bytes;
-  std::vector<double> keepAlives;
-  std::vector<double> requests;
+  std::vector<double> keepAlives, requests;
   std::thread thread;
 };
 
 void pushQuit();
-void pushWindowEvent(Uint32 windowId, Uint8 subEvent, int data1, int data2);
-// The id of the program's window.
-Uint32 windowIdOf(const AppProbe& probe);
+void pushWindowEvent(const AppProbe& probe, Uint8 subEvent, int data1 = 0, int data2 = 0);
 
 class AppTest : public ::testing::Test {
 protected:
-  void SetUp() override;
+  void SetUp() override { ASSERT_FALSE(dir.path().empty()); }
 
   // A configuration for a run against devicePath: prefs in the temporary
   // directory, fonts from the build, a firmware page nobody serves, alerts
@@ -83,11 +74,13 @@ protected:
   // Runs the program with the probe; a run still going after limitMs is
   // asked to quit and the test fails.
   int run(AppConfig cfg, std::function<void(const AppProbe&)> probe = nullptr, double limitMs = 60000);
+  // Runs, calling probe at each main-loop pass until it returns false; then
+  // the program is asked to quit.
+  int runLoop(AppConfig cfg, std::function<bool(const AppProbe&)> probe);
 
   std::string prefsPath() const { return dir.file("tavixDisp.prefs"); }
   std::string prefsText() const { return readFile(prefsPath()); }
-  // Writes a preference file holding only these lines.
-  void writePrefs(const std::string& lines);
+  void writePrefs(const std::string& lines) { ASSERT_TRUE(writeFile(prefsPath(), lines)); }
 
   TempDir dir;
   std::vector<AlertRequest> alerts;

@@ -20,79 +20,65 @@ bool pointLink(const std::string& link, const std::string& target) {
 }
 
 TEST_F(AppTest, LostLinkClearsTheScreenAndReconnects) {
-  std::unique_ptr<ScriptedUnit> first(new ScriptedUnit(true, "Hello"));
-  std::unique_ptr<ScriptedUnit> second;
+  std::unique_ptr<ScriptedUnit> first(new ScriptedUnit(true, "Hello")), second;
   ASSERT_TRUE(first->ok());
   const std::string link = dir.file("cu.usbmodemMB0001");
   ASSERT_TRUE(pointLink(link, first->path()));
 
-  enum { Steady, Drawing, WaitingForLoss, WaitingForReopen, WaitingForKeepAlive, WaitingForText, Done } step = Steady;
+  enum { Steady, Drawing, WaitingForLoss, WaitingForReopen, WaitingForKeepAlive, WaitingForText } step = Steady;
   double loopStart = 0, unpluggedAt = 0, lossSeenAt = 0, reopenSeenAt = 0;
   screen_test::Pixel drawn{}, cleared{};
-  int lostRow = -1, lostCol = -1;
-  int textRow = -1, textCol = -1;
-  const screen_test::Pixel white{248, 248, 248, 255};
+  int lostRow = -1, lostCol = -1, textCol = -1;
+  auto pixel = [](const AppProbe& probe) {
+    return screen_test::readPixel(probe.disp->getRenderer(), probe.disp->getLayer(0), 20, 20);
+  };
 
-  const int status = run(config(link), [&](const AppProbe& probe) {
-    if (probe.stage != AppProbe::LoopPass) {
-      return;
-    }
+  const int status = runLoop(config(link), [&](const AppProbe& probe) {
     switch (step) {
       case Steady:
         // Past the first two passes the keep-alive byte is due every 3000 ms.
-        if (loopStart == 0) {
-          loopStart = nowMs();
-        } else if (nowMs() - loopStart > 300) {
-          step = Drawing;
-        }
+        if (loopStart == 0) loopStart = nowMs();
+        if (nowMs() - loopStart > 300) step = Drawing;
         break;
       case Drawing:
         probe.disp->draw_fillrect(0, 100, 50, 10, 10, 0x7FFF);
-        drawn = screen_test::readPixel(probe.disp->getRenderer(), probe.disp->getLayer(0), 20, 20);
+        drawn = pixel(probe);
         first->unplug();
         unpluggedAt = nowMs();
         step = WaitingForLoss;
         break;
       case WaitingForLoss:
-        if (probe.serial->fd < 0) {
-          lossSeenAt = nowMs();
-          lostRow = probe.disp->getCursorRow();
-          lostCol = probe.disp->getCursorCol();
-          cleared = screen_test::readPixel(probe.disp->getRenderer(), probe.disp->getLayer(0), 20, 20);
-          second.reset(new ScriptedUnit(true));
-          pointLink(link, second->path());
-          step = WaitingForReopen;
-        }
+        if (probe.serial->fd >= 0) break;
+        lossSeenAt = nowMs();
+        lostRow = probe.disp->getCursorRow();
+        lostCol = probe.disp->getCursorCol();
+        cleared = pixel(probe);
+        second.reset(new ScriptedUnit(true));
+        pointLink(link, second->path());
+        step = WaitingForReopen;
         break;
       case WaitingForReopen:
-        if (probe.serial->fd >= 0) {
-          reopenSeenAt = nowMs();
-          step = WaitingForKeepAlive;
-        }
+        if (probe.serial->fd < 0) break;
+        reopenSeenAt = nowMs();
+        step = WaitingForKeepAlive;
         break;
       case WaitingForKeepAlive:
-        if (!second->keepAliveTimes().empty()) {
-          second->send("\x1b[2;3HZ");
-          step = WaitingForText;
-        }
+        if (second->keepAliveTimes().empty()) break;
+        second->send("\x1b[2;3HZ");
+        step = WaitingForText;
         break;
       case WaitingForText:
-        if (probe.disp->getCursorRow() == 2) {
-          textRow = probe.disp->getCursorRow();
-          textCol = probe.disp->getCursorCol();
-          step = Done;
-          pushQuit();
-        }
-        break;
-      case Done:
-        break;
+        if (probe.disp->getCursorRow() != 2) break;
+        textCol = probe.disp->getCursorCol();
+        return false;
     }
+    return true;
   });
 
   EXPECT_EQ(status, 0);
-  ASSERT_EQ(step, Done);
-  EXPECT_EQ(drawn, white);
-  EXPECT_NE(cleared, white) << "layer 0 is cleared when the link is lost";
+  ASSERT_EQ(textCol, 4) << "the new unit's output is parsed again";
+  EXPECT_EQ(drawn, (screen_test::Pixel{248, 248, 248, 255}));
+  EXPECT_NE(cleared, drawn) << "layer 0 is cleared when the link is lost";
   // The hung-up port gives the loss away long before the next keep-alive byte.
   EXPECT_LE(lossSeenAt - unpluggedAt, 1000) << "noticed from the hang-up";
   // "Not Connected." at row 11, column 33 leaves the cursor behind it.
@@ -101,15 +87,11 @@ TEST_F(AppTest, LostLinkClearsTheScreenAndReconnects) {
 
   // The reopened port gets no handshake: its first byte is a keep-alive
   // byte, about 1000 ms after the reopen.
-  ASSERT_FALSE(second->keepAliveTimes().empty());
-  const double firstKeepAlive = second->keepAliveTimes()[0];
+  const double firstKeepAlive = second->keepAliveTimes().at(0);
   EXPECT_GE(firstKeepAlive - reopenSeenAt, 700);
   EXPECT_LE(firstKeepAlive - reopenSeenAt, 2500);
   EXPECT_EQ(second->versionRequests(), 0);
   EXPECT_EQ(static_cast<unsigned char>(second->received().at(0)), 0xFE);
-  // The new unit's output is parsed again.
-  EXPECT_EQ(textRow, 2);
-  EXPECT_EQ(textCol, 4);
   EXPECT_TRUE(alerts.empty());
 }
 
@@ -121,37 +103,28 @@ TEST_F(AppTest, TypingPostponesTheKeepAlive) {
   SDL_DestroyWindow(SDL_CreateWindow("earlier", 0, 0, 16, 16, SDL_WINDOW_HIDDEN));
   double loopStart = 0, lastTyped = 0;
   int typed = 0;
-  EXPECT_EQ(run(config(unit.path()),
-                [&](const AppProbe& probe) {
-                  if (probe.stage != AppProbe::LoopPass) {
-                    return;
-                  }
-                  const double now = nowMs();
-                  if (loopStart == 0) {
-                    loopStart = now;
-                    // SDL numbers windows per process: this is not window 1
-                    // when other tests made windows before.
-                    pushWindowEvent(windowIdOf(probe), SDL_WINDOWEVENT_FOCUS_GAINED, 0, 0);
-                    return;
-                  }
-                  if (now - loopStart < 4500 && now - lastTyped >= 400) {
-                    SDL_Event text{};
-                    text.type = SDL_TEXTINPUT;
-                    text.text.windowID = windowIdOf(probe);
-                    text.text.text[0] = 'a';
-                    SDL_PushEvent(&text);
-                    lastTyped = now;
-                    ++typed;
-                  } else if (now - loopStart >= 5500) {
-                    pushQuit();
-                  }
-                }),
+  EXPECT_EQ(runLoop(config(unit.path()),
+                    [&](const AppProbe& probe) {
+                      const double now = nowMs();
+                      if (loopStart == 0) {
+                        loopStart = now;
+                        pushWindowEvent(probe, SDL_WINDOWEVENT_FOCUS_GAINED);
+                      } else if (now - loopStart < 4500 && now - lastTyped >= 400) {
+                        SDL_Event text{};
+                        text.type = SDL_TEXTINPUT;
+                        text.text.windowID = SDL_GetWindowID(probe.disp->getWindow());
+                        text.text.text[0] = 'a';
+                        SDL_PushEvent(&text);
+                        lastTyped = now;
+                        ++typed;
+                      }
+                      return now - loopStart < 5500;
+                    }),
             0);
 
   const std::string received = unit.received();
-  const size_t typedArrived = std::count(received.begin(), received.end(), 'a');
   EXPECT_GE(typed, 8);
-  EXPECT_EQ(typedArrived, static_cast<size_t>(typed));
+  EXPECT_EQ(std::count(received.begin(), received.end(), 'a'), typed);
   // The wake-up byte and the first two passes; none while the user typed.
   EXPECT_EQ(unit.keepAliveTimes().size(), 3u);
 }

@@ -22,46 +22,46 @@ const char kCommentLines[] =
 // What a probe saw of the window when start-up was done.
 struct StartView {
   bool seen = false;
-  std::string title;
-  std::string devicePath;
-  int x = 0, y = 0, w = 0, h = 0;
-  int scale = 0;
-  std::string prefsFile;
+  double at = 0;
+  std::string title, devicePath, prefsFile;
+  int x = 0, y = 0, w = 0, h = 0, scale = 0;
 };
 
-std::function<void(const AppProbe&)> recordStart(StartView& view, const std::string& prefsPath,
-                                                 bool quitAtFirstPass = true) {
-  return [&view, prefsPath, quitAtFirstPass](const AppProbe& probe) {
-    if (probe.stage == AppProbe::Started) {
-      view.seen = true;
-      view.title = SDL_GetWindowTitle(probe.disp->getWindow());
-      view.devicePath = probe.devicePath;
-      SDL_GetWindowPosition(probe.disp->getWindow(), &view.x, &view.y);
-      probe.disp->getWindowSize(&view.w, &view.h);
-      view.scale = probe.scale;
-      view.prefsFile = readFile(prefsPath);
-    } else if (probe.stage == AppProbe::LoopPass && quitAtFirstPass) {
-      pushQuit();
-    }
+// Records the start-up into view; quits at the first main-loop pass.
+std::function<void(const AppProbe&)> recordStart(StartView& view, const std::string& prefsPath) {
+  return [&view, prefsPath](const AppProbe& probe) {
+    if (probe.stage == AppProbe::LoopPass) pushQuit();
+    if (probe.stage != AppProbe::Started) return;
+    view.seen = true;
+    view.at = nowMs();
+    view.title = SDL_GetWindowTitle(probe.disp->getWindow());
+    view.devicePath = probe.devicePath;
+    SDL_GetWindowPosition(probe.disp->getWindow(), &view.x, &view.y);
+    probe.disp->getWindowSize(&view.w, &view.h);
+    view.scale = probe.scale;
+    view.prefsFile = readFile(prefsPath);
   };
+}
+
+void expectShutDown() {
+  EXPECT_EQ(disp, nullptr);
+  EXPECT_EQ(inputs, nullptr);
+  EXPECT_EQ(serial, nullptr);
 }
 
 TEST_F(AppTest, MissingDeviceGivesUpAfterTwentyAttempts) {
   const std::string device = dir.file("cu.usbmodemMB-absent");
   StartView start;
-  double startedAt = 0;
   double alertAt = 0;
   bool looped = false;
   onAlert = [&](const AlertRequest&) {
     alertAt = nowMs();
     unlink(prefsPath().c_str());  // a write after this would bring it back
   };
+  const auto record = recordStart(start, prefsPath());
   const int status = run(config(device), [&](const AppProbe& probe) {
-    if (probe.stage == AppProbe::Started) {
-      startedAt = nowMs();
-    }
     looped = looped || probe.stage == AppProbe::LoopPass;
-    recordStart(start, prefsPath(), false)(probe);
+    record(probe);
   });
 
   EXPECT_EQ(status, 0);
@@ -69,24 +69,18 @@ TEST_F(AppTest, MissingDeviceGivesUpAfterTwentyAttempts) {
   EXPECT_EQ(alerts[0].header, "The connection with T.A.V.I.X cannot be established.");
   EXPECT_EQ(alerts[0].message, "Exit tavixDisp.");
   EXPECT_EQ(alerts[0].buttons, std::vector<std::string>{"OK"});
-  EXPECT_GE(alertAt - startedAt, 1900) << "20 attempts 100 ms apart";
-  EXPECT_LE(alertAt - startedAt, 20000);
+  EXPECT_GE(alertAt - start.at, 1900) << "20 attempts 100 ms apart";
+  EXPECT_LE(alertAt - start.at, 20000);
   EXPECT_FALSE(looped);
   EXPECT_FALSE(fileExists(prefsPath())) << "the connection phase must not write the preference file";
 
   // The first run's start-up: defaults stored and written before the window opened.
   ASSERT_TRUE(start.seen);
   EXPECT_EQ(start.title, "T.A.V.I.X - " + device);
-  EXPECT_EQ(start.x, 40);
-  EXPECT_EQ(start.y, 40);
-  EXPECT_EQ(start.w, 640);
-  EXPECT_EQ(start.h, 384);
-  EXPECT_EQ(start.scale, 1);
+  EXPECT_EQ(std::vector<int>({start.x, start.y, start.w, start.h, start.scale}),
+            std::vector<int>({40, 40, 640, 384, 1}));
   EXPECT_EQ(start.prefsFile, std::string(kCommentLines) + "baudrate = 230400\nenable_joystick = 0\n");
-
-  EXPECT_EQ(disp, nullptr);
-  EXPECT_EQ(inputs, nullptr);
-  EXPECT_EQ(serial, nullptr);
+  expectShutDown();
 }
 
 TEST_F(AppTest, DiscoversTheUnitUnderTheDeviceDirectory) {
@@ -109,23 +103,11 @@ TEST_F(AppTest, DiscoversTheUnitUnderTheDeviceDirectory) {
   EXPECT_TRUE(alerts.empty());
 }
 
-TEST_F(AppTest, WithoutAUnitDeviceTheBuiltInPathIsTried) {
-  AppConfig cfg = config("");
-  cfg.devDir = dir.file("empty");
-  StartView start;
-  // Connecting fails (no such device here), which ends the run after the
-  // attempts; only the chosen path matters.
-  EXPECT_EQ(run(cfg, recordStart(start, prefsPath())), 0);
-  EXPECT_EQ(start.devicePath, "/dev/cu.SLAB_USBtoUART");
-  EXPECT_EQ(start.title, "T.A.V.I.X - /dev/cu.SLAB_USBtoUART");
-}
-
 TEST_F(AppTest, StoredWindowGeometryIsAppliedAtStartUp) {
-  struct Case {
+  const struct {
     const char* prefs;
     int x, y, w, h, scale;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"window_w = 1300\nwindow_h = 700\n", 40, 40, 1300, 700, 2},
       {"window_w = 320\nwindow_h = 192\n", 40, 40, 320, 192, 1},
       {"window_w = 1300\n", 40, 40, 640, 384, 1},
@@ -135,34 +117,25 @@ TEST_F(AppTest, StoredWindowGeometryIsAppliedAtStartUp) {
       {"window_w = 0\nwindow_h = 0\n", 40, 40, 640, 384, 1},
       {"window_w = 100000\nwindow_h = 100000\n", 40, 40, 640, 384, 1},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.prefs);
-    alerts.clear();
     writePrefs(c.prefs);
     ScriptedUnit unit;
     ASSERT_TRUE(unit.ok());
     StartView start;
     EXPECT_EQ(run(config(unit.path()), recordStart(start, prefsPath())), 0);
-    EXPECT_EQ(start.x, c.x);
-    EXPECT_EQ(start.y, c.y);
-    EXPECT_EQ(start.w, c.w);
-    EXPECT_EQ(start.h, c.h);
-    EXPECT_EQ(start.scale, c.scale);
-    EXPECT_TRUE(alerts.empty());
+    EXPECT_EQ(std::vector<int>({start.x, start.y, start.w, start.h, start.scale}),
+              std::vector<int>({c.x, c.y, c.w, c.h, c.scale}));
   }
+  EXPECT_TRUE(alerts.empty());
 }
 
 TEST_F(AppTest, BaudratePreferenceSetsTheLineSpeed) {
-  struct Case {
+  const struct {
     const char* prefs;
     speed_t speed;
-    const char* kept;
-  };
-  const Case cases[] = {
-      {"baudrate = 9600\n", B9600, "baudrate = 9600\n"},
-      {"baudrate = 0\n", B230400, "baudrate = 0\n"},
-  };
-  for (const Case& c : cases) {
+  } cases[] = {{"baudrate = 9600\n", B9600}, {"baudrate = 0\n", B230400}};
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.prefs);
     writePrefs(c.prefs);
     ScriptedUnit unit;
@@ -174,19 +147,15 @@ TEST_F(AppTest, BaudratePreferenceSetsTheLineSpeed) {
     ASSERT_EQ(tcsetattr(unit.slaveFd(), TCSANOW, &settings), 0);
 
     speed_t seen = B0;
-    EXPECT_EQ(run(config(unit.path()),
-                  [&](const AppProbe& probe) {
-                    if (probe.stage == AppProbe::LoopPass) {
-                      termios now;
-                      if (tcgetattr(unit.slaveFd(), &now) == 0) {
-                        seen = cfgetospeed(&now);
-                      }
-                      pushQuit();
-                    }
-                  }),
+    EXPECT_EQ(runLoop(config(unit.path()),
+                      [&](const AppProbe&) {
+                        termios now;
+                        if (tcgetattr(unit.slaveFd(), &now) == 0) seen = cfgetospeed(&now);
+                        return false;
+                      }),
               0);
     EXPECT_EQ(seen, c.speed);
-    EXPECT_NE(prefsText().find(c.kept), std::string::npos) << prefsText();
+    EXPECT_NE(prefsText().find(c.prefs), std::string::npos) << "kept as it was: " << prefsText();
   }
 }
 
@@ -194,13 +163,11 @@ TEST_F(AppTest, FirstRunWithAnAnsweringUnitStoresTheCheckInOrder) {
   ScriptedUnit unit;
   ASSERT_TRUE(unit.ok());
   std::string fileAtLoop;
-  EXPECT_EQ(run(config(unit.path()),
-                [&](const AppProbe& probe) {
-                  if (probe.stage == AppProbe::LoopPass) {
-                    fileAtLoop = prefsText();
-                    pushQuit();
-                  }
-                }),
+  EXPECT_EQ(runLoop(config(unit.path()),
+                    [&](const AppProbe&) {
+                      fileAtLoop = prefsText();
+                      return false;
+                    }),
             0);
   const std::string expected = std::string(kCommentLines) + "baudrate = 230400\nchecked_date = " +
                                std::to_string(static_cast<int32_t>(getTodayDate())) +
@@ -220,9 +187,7 @@ TEST_F(AppTest, ScreenThatCannotStartEndsWithStatusOne) {
   EXPECT_FALSE(probed);
   ASSERT_FALSE(alerts.empty());
   EXPECT_EQ(alerts[0].header.rfind("Error: TTF_OpenFont", 0), 0u) << alerts[0].header;
-  EXPECT_EQ(disp, nullptr);
-  EXPECT_EQ(inputs, nullptr);
-  EXPECT_EQ(serial, nullptr);
+  expectShutDown();
   EXPECT_EQ(unit.received(), "") << "no connection is attempted";
   EXPECT_EQ(prefsText().find("\nbaudrate = "), std::string::npos) << "start-up stopped before the speed";
   EXPECT_NE(prefsText().find("enable_joystick = 0\n"), std::string::npos);

@@ -10,7 +10,7 @@ TEST_F(AppTest, ResizesSnapAndMovesAreStoredUntilQuit) {
   struct Step {
     Uint8 event;
     int data1, data2;
-    int w, h, scale;  // expected window and scale afterwards (resizes)
+    int w, h, scale;  // the window and scale afterwards
   };
   const std::vector<Step> steps = {
       {SDL_WINDOWEVENT_RESIZED, 1000, 700, 1280, 768, 2},
@@ -19,56 +19,40 @@ TEST_F(AppTest, ResizesSnapAndMovesAreStoredUntilQuit) {
       {SDL_WINDOWEVENT_RESIZED, 300, 200, 640, 384, 1},
       {SDL_WINDOWEVENT_MOVED, -20, -5, 640, 384, 1},
   };
-  struct Seen {
-    int w, h, scale;
-    uint32_t prefW, prefH;
-    unsigned long presents;
-  };
-  std::vector<Seen> seen;
   size_t next = 0;
-  uint32_t storedX = 0, storedY = 0;
   unsigned long presentsBefore = 0;
+  uint32_t storedX = 0, storedY = 0;
   std::string fileBeforeQuit;
 
-  EXPECT_EQ(run(config(unit.path()),
-                [&](const AppProbe& probe) {
-                  if (probe.stage != AppProbe::LoopPass) {
-                    return;
-                  }
-                  if (next > 0 && seen.size() < next) {
-                    Seen s{};
-                    probe.disp->getWindowSize(&s.w, &s.h);
-                    s.scale = probe.scale;
-                    s.prefW = (*probe.prefs)["window_w"];
-                    s.prefH = (*probe.prefs)["window_h"];
-                    s.presents = probe.disp->getPresentCount() - presentsBefore;
-                    seen.push_back(s);
-                  }
-                  if (next < steps.size()) {
-                    presentsBefore = probe.disp->getPresentCount();
-                    pushWindowEvent(windowIdOf(probe), steps[next].event, steps[next].data1, steps[next].data2);
-                    ++next;
-                  } else if (seen.size() == steps.size()) {
-                    storedX = (*probe.prefs)["window_x"];
-                    storedY = (*probe.prefs)["window_y"];
-                    fileBeforeQuit = prefsText();
-                    pushQuit();
-                  }
-                }),
+  EXPECT_EQ(runLoop(config(unit.path()),
+                    [&](const AppProbe& probe) {
+                      if (next > 0) {
+                        const Step& s = steps[next - 1];
+                        SCOPED_TRACE(next - 1);
+                        int w = 0, h = 0;
+                        probe.disp->getWindowSize(&w, &h);
+                        EXPECT_EQ(std::vector<int>({w, h, probe.scale}), std::vector<int>({s.w, s.h, s.scale}));
+                        EXPECT_EQ((*probe.prefs)["window_w"], static_cast<uint32_t>(s.w));
+                        EXPECT_EQ((*probe.prefs)["window_h"], static_cast<uint32_t>(s.h));
+                        if (s.event == SDL_WINDOWEVENT_RESIZED) {
+                          EXPECT_GT(probe.disp->getPresentCount(), presentsBefore) << "presented at the new size";
+                        }
+                      }
+                      if (next == steps.size()) {
+                        storedX = (*probe.prefs)["window_x"];
+                        storedY = (*probe.prefs)["window_y"];
+                        fileBeforeQuit = prefsText();
+                        return false;
+                      }
+                      presentsBefore = probe.disp->getPresentCount();
+                      pushWindowEvent(probe, steps[next].event, steps[next].data1, steps[next].data2);
+                      ++next;
+                      return true;
+                    }),
             0);
 
-  ASSERT_EQ(seen.size(), steps.size());
-  for (size_t i = 0; i < steps.size(); ++i) {
-    SCOPED_TRACE(i);
-    EXPECT_EQ(seen[i].w, steps[i].w);
-    EXPECT_EQ(seen[i].h, steps[i].h);
-    EXPECT_EQ(seen[i].scale, steps[i].scale);
-    EXPECT_EQ(seen[i].prefW, static_cast<uint32_t>(steps[i].w));
-    EXPECT_EQ(seen[i].prefH, static_cast<uint32_t>(steps[i].h));
-    if (steps[i].event == SDL_WINDOWEVENT_RESIZED) {
-      EXPECT_GE(seen[i].presents, 1u) << "a resize presents at the new size";
-    }
-  }
+  EXPECT_EQ(next, steps.size());
+  // Negative positions are stored as their 32-bit pattern and written back as numbers.
   EXPECT_EQ(storedX, 4294967276u);
   EXPECT_EQ(storedY, 4294967291u);
   EXPECT_EQ(fileBeforeQuit.find("\nwindow_"), std::string::npos) << "moves and resizes reach the file at quit";
