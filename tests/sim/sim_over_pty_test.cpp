@@ -9,107 +9,60 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <random>
-#include <sstream>
 #include <string>
-#include <vector>
 
 #include "SimulatedUnit.h"
+#include "app_files.h"
 
 namespace {
+
+using app_test::readFile;
 
 const std::string kKeepAlive = "\xfe";
 const std::string kVersionRequest = std::string("\x1b@999y\0", 7);
 
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // The program's end of the link.
 class ProgramSide {
 public:
-  explicit ProgramSide(const std::string& device) {
-    fd = ::open(device.c_str(), O_RDWR | O_NOCTTY);
-    if (fd >= 0) {
-      struct termios tio;
-      ::tcgetattr(fd, &tio);
+  explicit ProgramSide(const std::string& device) : fd(::open(device.c_str(), O_RDWR | O_NOCTTY)) {
+    struct termios tio;
+    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
       ::cfmakeraw(&tio);
       ::tcsetattr(fd, TCSANOW, &tio);
     }
   }
-  ~ProgramSide() { close(); }
-  void close() {
-    if (fd >= 0) ::close(fd);
-    fd = -1;
-  }
+  ~ProgramSide() { ::close(fd); }
   bool ok() const { return fd >= 0; }
 
   void send(const std::string& bytes) {
     ASSERT_EQ(::write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
-
-  // Reads until `n` bytes came or `timeoutMs` passed.
-  std::string readExactly(size_t n, int timeoutMs) {
+  // Reads until n bytes came (or timeoutMs passed), or with n == 0 until
+  // nothing has come for timeoutMs.
+  std::string read(size_t n, int timeoutMs) {
     std::string got;
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (got.size() < n) {
-      int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                      end - std::chrono::steady_clock::now())
-                                      .count());
-      if (left <= 0 || !waitReadable(left)) break;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (n == 0 || got.size() < n) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      struct pollfd p = {fd, POLLIN, 0};
+      if (::poll(&p, 1, n == 0 ? timeoutMs : static_cast<int>(left.count())) != 1 || !(p.revents & POLLIN)) break;
       char buf[65536];
-      size_t want = std::min(sizeof buf, n - got.size());
-      ssize_t r = ::read(fd, buf, want);
+      const ssize_t r = ::read(fd, buf, n == 0 ? sizeof buf : std::min(sizeof buf, n - got.size()));
       if (r <= 0) break;
       got.append(buf, static_cast<size_t>(r));
     }
     return got;
   }
-
-  // Reads until nothing has come for `quietMs`.
-  std::string drain(int quietMs) {
-    std::string got;
-    while (waitReadable(quietMs)) {
-      char buf[65536];
-      ssize_t r = ::read(fd, buf, sizeof buf);
-      if (r <= 0) break;
-      got.append(buf, static_cast<size_t>(r));
-    }
-    return got;
-  }
+  std::string drain(int quietMs) { return read(0, quietMs); }
 
 private:
-  bool waitReadable(int ms) {
-    struct pollfd p = {fd, POLLIN, 0};
-    return ::poll(&p, 1, ms) == 1 && (p.revents & POLLIN);
-  }
-
-  int fd = -1;
+  int fd;
 };
 
 class SimOverPtyTest : public ::testing::Test {
 protected:
-  void TearDown() override {
-    unit.stopBackground();
-    for (const std::string& path : files) std::remove(path.c_str());
-    if (!dir.empty()) ::rmdir(dir.c_str());
-  }
-
-  std::string tempPath(const char* name) {
-    if (dir.empty()) {
-      char pattern[] = "/tmp/tavix_sim_testXXXXXX";
-      if (mkdtemp(pattern) == nullptr) ADD_FAILURE() << "no temporary directory";
-      dir = pattern;
-    }
-    files.push_back(dir + "/" + name);
-    return files.back();
-  }
+  void TearDown() override { unit.stopBackground(); }
 
   void start(const SimOptions& options) {
     std::string error;
@@ -120,16 +73,14 @@ protected:
   // The program's connection phase: wake-up byte, quiet, version request.
   std::string connect(ProgramSide& program, const std::string& reply) {
     program.send(kKeepAlive);
-    std::string splash = program.drain(300);
+    const std::string splash = program.drain(300);
     program.send(kVersionRequest);
-    std::string got = program.readExactly(reply.size(), 5000);
-    EXPECT_EQ(got, reply);
+    EXPECT_EQ(program.read(reply.size(), 5000), reply);
     return splash;
   }
 
+  app_test::TempDir dir;
   SimulatedUnit unit;
-  std::string dir;
-  std::vector<std::string> files;
 };
 
 TEST_F(SimOverPtyTest, AnswersTheVersionRequestWithTheConfiguredVersion) {
@@ -138,11 +89,10 @@ TEST_F(SimOverPtyTest, AnswersTheVersionRequestWithTheConfiguredVersion) {
   start(options);
   ProgramSide program(unit.devicePath());
   ASSERT_TRUE(program.ok());
-  std::string splash = connect(program, "\x1b@3;1;4;15V");
-  EXPECT_NE(splash.find("3.1.4.15"), std::string::npos) << "the splash names the version";
+  EXPECT_NE(connect(program, "\x1b@3;1;4;15V").find("3.1.4.15"), std::string::npos) << "the splash names it";
   // The main loop's keep-alive byte brings the title page.
   program.send(kKeepAlive);
-  EXPECT_EQ(program.readExactly(4, 5000), "\x1b@0Z");
+  EXPECT_EQ(program.read(4, 5000), "\x1b@0Z");
 }
 
 TEST_F(SimOverPtyTest, ReplaysARecordedStreamByteForByte) {
@@ -150,64 +100,46 @@ TEST_F(SimOverPtyTest, ReplaysARecordedStreamByteForByte) {
   for (int i = 0; i < 256; ++i) stream.push_back(static_cast<char>(i));
   std::mt19937 rng(7);
   for (int i = 0; i < 200000; ++i) stream.push_back(static_cast<char>(rng() & 0xFF));
-  std::string file = tempPath("stream.bin");
-  std::ofstream(file, std::ios::binary) << stream;
-
   SimOptions options;
-  options.replayFile = file;
+  options.replayFile = dir.file("stream.bin");
+  ASSERT_TRUE(app_test::writeFile(options.replayFile, stream));
   start(options);
   ProgramSide program(unit.devicePath());
   ASSERT_TRUE(program.ok());
   EXPECT_EQ(connect(program, "\x1b@1;0;0;0V"), "") << "nothing but the stream in replay mode";
   program.send(kKeepAlive);
-  std::string got = program.readExactly(stream.size(), 20000);
-  ASSERT_EQ(got.size(), stream.size());
-  EXPECT_TRUE(got == stream) << "the replayed bytes differ";
+  const std::string got = program.read(stream.size(), 20000);
+  EXPECT_TRUE(got == stream) << "the replayed bytes differ; " << got.size() << " of " << stream.size();
   EXPECT_EQ(program.drain(300), "") << "nothing after the stream";
 }
 
-TEST_F(SimOverPtyTest, RecordsEverythingTheProgramSends) {
+TEST_F(SimOverPtyTest, RecordsEverythingTheProgramSendsAcrossReopenedPorts) {
   SimOptions options;
-  options.recordFile = tempPath("received.bin");
+  options.recordFile = dir.file("received.bin");
   start(options);
-  ProgramSide program(unit.devicePath());
-  ASSERT_TRUE(program.ok());
-  connect(program, "\x1b@1;0;0;0V");
   const std::string reports =
       kKeepAlive + "\x1b[A\r\b\x1b[1\x1bOP\x1b@995y\x1b[<1;150;100M\x1b[<9;150;100Ma~" + kKeepAlive;
-  program.send(reports);
-  program.drain(300);
-  unit.stopBackground();
-  EXPECT_EQ(readFile(options.recordFile), kKeepAlive + kVersionRequest + reports);
-}
-
-TEST_F(SimOverPtyTest, ServesTheProgramAgainAfterItClosedAndReopenedThePort) {
-  SimOptions options;
-  options.recordFile = tempPath("received.bin");
-  start(options);
   {
     ProgramSide program(unit.devicePath());
     ASSERT_TRUE(program.ok());
     connect(program, "\x1b@1;0;0;0V");
-    program.send(kKeepAlive);
+    program.send(reports);
     EXPECT_FALSE(program.drain(300).empty());
   }
-  // Closed: the unit sees its end hang up. Let it notice, then reopen.
-  usleep(200 * 1000);
   for (int round = 0; round < 2; ++round) {
+    // Closed: the unit sees its end hang up. Let it notice, then reopen.
+    usleep(200 * 1000);
     ProgramSide program(unit.devicePath());
     ASSERT_TRUE(program.ok()) << "round " << round;
     program.send(kKeepAlive);  // a reopened port: no connection phase
-    EXPECT_FALSE(program.readExactly(4, 5000).empty()) << "round " << round;
+    EXPECT_FALSE(program.read(4, 5000).empty()) << "round " << round;
     program.send("\x1b[C");  // input: the page at once, and the box moves
-    std::string answer = program.drain(300);
-    EXPECT_NE(answer.find("\x1b@0Z"), std::string::npos) << "round " << round;
-    program.close();
-    usleep(200 * 1000);
+    EXPECT_NE(program.drain(300).find("\x1b@0Z"), std::string::npos) << "round " << round;
   }
+  usleep(200 * 1000);
   unit.stopBackground();
   EXPECT_EQ(readFile(options.recordFile),
-            kKeepAlive + kVersionRequest + kKeepAlive + kKeepAlive + "\x1b[C" + kKeepAlive + "\x1b[C");
+            kKeepAlive + kVersionRequest + reports + kKeepAlive + "\x1b[C" + kKeepAlive + "\x1b[C");
 }
 
 }  // namespace

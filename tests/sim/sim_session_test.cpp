@@ -13,61 +13,56 @@ namespace {
 
 const std::string kKeepAlive = "\xfe";
 const std::string kVersionRequest = std::string("\x1b@999y\0", 7);
+const std::string kPageStart = "\x1b@0Z";
 
 void send(SimSession& s, const std::string& bytes, uint64_t now) {
   s.receive(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), now);
 }
 
-FirmwareVersion version(unsigned a, unsigned b, unsigned c, unsigned d) {
+FirmwareVersion version(const char* text) {
   FirmwareVersion v;
-  v.a = a;
-  v.b = b;
-  v.c = c;
-  v.d = d;
+  EXPECT_TRUE(parseFirmwareVersion(text, v)) << text;
   return v;
 }
 
-TEST(SimSessionTest, AnswersTheVersionRequestWithTheConfiguredVersion) {
-  SimSession s(version(2, 10, 0, 255));
-  send(s, kKeepAlive, 0);
-  s.takeOutput();  // the splash
-  send(s, kVersionRequest, 250);
-  EXPECT_EQ(s.takeOutput(), "\x1b@2;10;0;255V");
-  send(s, kVersionRequest, 1300);  // asked again: answered again
-  EXPECT_EQ(s.takeOutput(), "\x1b@2;10;0;255V");
-}
-
-TEST(SimSessionTest, KeepsQuietBetweenTheVersionAnswerAndTheMainLoop) {
-  SimSession s(version(1, 0, 0, 0));
+TEST(SimSessionTest, ConnectionPhaseThenTitleIntroInTimedSteps) {
+  SimSession s(version("2.10.0.255"));
   send(s, kKeepAlive, 0);
   EXPECT_FALSE(s.takeOutput().empty()) << "a splash while the program connects";
-  send(s, kVersionRequest, 200);
-  s.takeOutput();
-  // Long after the quiet time: still nothing, the program might discard it.
-  s.tick(200 + 5 * SimSession::kQuietStartMs);
+  send(s, kVersionRequest, 250);
+  EXPECT_EQ(s.takeOutput(), "\x1b@2;10;0;255V");
+  send(s, kVersionRequest, 300);  // asked again: answered again
+  EXPECT_EQ(s.takeOutput(), "\x1b@2;10;0;255V");
+  // Long after the quiet time still nothing: the program might discard it.
+  const uint64_t late = 300 + 5 * SimSession::kQuietStartMs;
+  s.tick(late);
   EXPECT_FALSE(s.hasOutput());
-  EXPECT_EQ(s.msUntilNextStep(5200), -1);
-  // The main loop's first keep-alive byte: the page begins.
-  send(s, kKeepAlive, 6000);
-  std::string page = s.takeOutput();
-  EXPECT_EQ(page.rfind("\x1b@0Z", 0), 0u) << "the page starts from a clean screen";
-}
+  EXPECT_EQ(s.msUntilNextStep(late), -1);
 
-TEST(SimSessionTest, KeepAliveBytesAloneDrawNothingMore) {
-  SimSession s(version(1, 0, 0, 0));
-  send(s, kKeepAlive, 0);
-  send(s, kVersionRequest, 200);
-  send(s, kKeepAlive, 300);
-  s.tick(300 + 10 * DemoScript::kIntroStepMs);
+  // The main loop's first keep-alive byte: the page begins from a clean
+  // screen, with the character sizes shown one step at a time.
+  const uint64_t t = 6000, step = DemoScript::kIntroStepMs;
+  send(s, kKeepAlive, t);
+  const std::string first = s.takeOutput();
+  EXPECT_EQ(first.rfind(kPageStart, 0), 0u);
+  EXPECT_NE(first.find("\x1b@4Z"), std::string::npos) << "character size 0 first";
+  EXPECT_EQ(s.msUntilNextStep(t), static_cast<long>(step));
+  s.tick(t + step);
+  EXPECT_NE(s.takeOutput().find("\x1b@5Z"), std::string::npos) << "then size 1";
+  s.tick(t + 2 * step);
+  EXPECT_NE(s.takeOutput().find("\x1b@6Z"), std::string::npos) << "then size 2";
+  s.tick(t + 10 * step);
   s.takeOutput();
+  EXPECT_EQ(s.msUntilNextStep(t + 10 * step), -1);
+  // Keep-alive bytes alone draw nothing more.
   for (int i = 1; i <= 5; ++i) {
-    send(s, kKeepAlive, 300 + 10 * DemoScript::kIntroStepMs + 3000 * i);
+    send(s, kKeepAlive, t + 10 * step + 3000 * i);
     EXPECT_FALSE(s.hasOutput()) << "keep-alive " << i;
   }
 }
 
-TEST(SimSessionTest, ReopenedPortGetsThePageAfterTheQuietTime) {
-  SimSession s(version(1, 0, 0, 0));
+TEST(SimSessionTest, ReopenedPortGetsThePageAfterTheQuietTimeOrAtOnceOnInput) {
+  SimSession s(version("1.0.0.0"));
   send(s, kKeepAlive, 0);
   send(s, kVersionRequest, 200);
   send(s, kKeepAlive, 300);
@@ -84,23 +79,20 @@ TEST(SimSessionTest, ReopenedPortGetsThePageAfterTheQuietTime) {
   s.tick(20000 + SimSession::kQuietStartMs - 1);
   EXPECT_FALSE(s.hasOutput());
   s.tick(20000 + SimSession::kQuietStartMs);
-  EXPECT_EQ(s.takeOutput().rfind("\x1b@0Z", 0), 0u);
-}
+  EXPECT_EQ(s.takeOutput().rfind(kPageStart, 0), 0u);
 
-TEST(SimSessionTest, InputOnAReopenedPortDrawsThePageAtOnceAndIsAnswered) {
-  SimSession s(version(1, 0, 0, 0));
-  send(s, "\x1b[C", 0);  // a key report as the first thing after reopening
-  std::string out = s.takeOutput();
-  EXPECT_NE(out.find("\x1b@0Z"), std::string::npos);
-  // The whole intro was flushed before the answer, and the box moved right.
-  EXPECT_EQ(s.msUntilNextStep(0), -1);
-  EXPECT_EQ(s.demo().boxColumn(), 1);
+  // A key report as the first thing after reopening: the whole intro is
+  // flushed before the answer, and the box moves right.
+  SimSession fresh(version("1.0.0.0"));
+  send(fresh, "\x1b[C", 0);
+  EXPECT_NE(fresh.takeOutput().find(kPageStart), std::string::npos);
+  EXPECT_EQ(fresh.msUntilNextStep(0), -1);
+  EXPECT_EQ(fresh.demo().boxColumn(), 1);
 }
 
 TEST(SimSessionTest, ReplaysTheStreamByteForByteOncePerConnection) {
-  std::string stream = "\x1b@0Z\x1b[5;10HA\x82\xa0\x00\xff\x1b@3;0;1;320;192;100;50;31z";
-  stream.push_back('\0');
-  SimSession s(version(1, 2, 3, 4), stream);
+  const std::string stream("\x1b@0Z\x1b[5;10HA\x82\xa0\x00\xff\x1b@3;0;1;320;192;100;50;31z\0", 43);
+  SimSession s(version("1.2.3.4"), stream);
   send(s, kKeepAlive, 0);
   EXPECT_FALSE(s.hasOutput()) << "no splash in replay mode";
   send(s, kVersionRequest, 200);
@@ -116,29 +108,12 @@ TEST(SimSessionTest, ReplaysTheStreamByteForByteOncePerConnection) {
   EXPECT_EQ(s.takeOutput(), stream);
 }
 
-TEST(SimSessionTest, TitleIntroComesInTimedSteps) {
-  SimSession s(version(1, 0, 0, 0));
-  send(s, kKeepAlive, 0);
-  send(s, kVersionRequest, 200);
-  send(s, kKeepAlive, 300);
-  std::string first = s.takeOutput();
-  EXPECT_NE(first.find("\x1b@4Z"), std::string::npos) << "character size 0 first";
-  EXPECT_EQ(s.msUntilNextStep(300), static_cast<long>(DemoScript::kIntroStepMs));
-  s.tick(300 + DemoScript::kIntroStepMs);
-  EXPECT_NE(s.takeOutput().find("\x1b@5Z"), std::string::npos) << "then size 1";
-  s.tick(300 + 2 * DemoScript::kIntroStepMs);
-  EXPECT_NE(s.takeOutput().find("\x1b@6Z"), std::string::npos) << "then size 2";
-  EXPECT_EQ(s.msUntilNextStep(2000), -1);
-}
-
 TEST(FirmwareVersionTest, ParsesFourPartsUpTo255) {
   FirmwareVersion v;
-  EXPECT_TRUE(parseFirmwareVersion("1.2.3.4", v));
-  EXPECT_EQ(v.text(), "1.2.3.4");
   EXPECT_TRUE(parseFirmwareVersion("255.0.10.255", v));
   EXPECT_EQ(v.text(), "255.0.10.255");
-  for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "1..3.4", "a.b.c.d", "1.2.3.4 ",
-                          "-1.2.3.4", "0001.2.3.4"}) {
+  for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "1.2.3.256", "1..3.4", "a.b.c.d", "1.2.3.4 ", "-1.2.3.4",
+                          "0001.2.3.4"}) {
     FirmwareVersion untouched;
     EXPECT_FALSE(parseFirmwareVersion(bad, untouched)) << bad;
     EXPECT_EQ(untouched.text(), "1.0.0.0") << bad;
