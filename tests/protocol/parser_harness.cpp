@@ -7,28 +7,22 @@ namespace parser_test {
 std::string show(const std::string& bytes) {
   std::string out;
   for (unsigned char c : bytes) {
-    if (c == 0x1B) {
-      out += "ESC ";
-    } else if (c >= 0x20 && c < 0x7F) {
-      out += static_cast<char>(c);
-      out += ' ';
-    } else {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "0x%02X ", c);
-      out += hex;
-    }
+    char part[8];
+    if (c == 0x1B) std::snprintf(part, sizeof part, "ESC ");
+    else if (c >= 0x20 && c < 0x7F) std::snprintf(part, sizeof part, "%c ", c);
+    else std::snprintf(part, sizeof part, "0x%02X ", c);
+    out += part;
   }
   return out;
 }
 
-static bool samePixels(const PixelImage& a, const PixelImage& b) {
-  return a.w == b.w && a.h == b.h && a.pixels == b.pixels;
-}
-
 std::string differences(const Snapshot& a, const Snapshot& b) {
   std::string out;
-  auto note = [&out](bool differs, const char* what) {
-    if (differs) out += std::string(out.empty() ? "" : ", ") + what;
+  auto note = [&out](bool differs, const std::string& what) {
+    if (differs) out += (out.empty() ? "" : ", ") + what;
+  };
+  auto samePixels = [](const PixelImage& x, const PixelImage& y) {
+    return x.w == y.w && x.h == y.h && x.pixels == y.pixels;
   };
   note(a.row != b.row || a.col != b.col, "cursor");
   note(a.charSize != b.charSize, "charSize");
@@ -40,27 +34,20 @@ std::string differences(const Snapshot& a, const Snapshot& b) {
   note(a.seqState != b.seqState, "seqState");
   note(a.sjisLead != b.sjisLead, "sjisLead");
   note(!samePixels(a.text, b.text), "text layer");
-  const char* layerNames[4] = {"layer 0", "layer 1", "layer 2", "layer 3"};
-  for (int i = 0; i < 4; ++i) note(!samePixels(a.layers[i], b.layers[i]), layerNames[i]);
+  for (int i = 0; i < 4; ++i) note(!samePixels(a.layers[i], b.layers[i]), "layer " + std::to_string(i));
   return out;
 }
 
 int inkedPixels(const PixelImage& image, const SDL_Rect& area) {
-  const Pixel clear{0, 0, 0, 0};
-  SDL_Rect r{0, 0, 0, 0};
-  SDL_Rect whole{0, 0, image.w, image.h};
+  SDL_Rect r{0, 0, 0, 0}, whole{0, 0, image.w, image.h};
   if (!SDL_IntersectRect(&area, &whole, &r)) return 0;
-  return r.w * r.h - image.count(clear, r);
+  return r.w * r.h - image.count(Pixel{0, 0, 0, 0}, r);
 }
 
 void ParserTest::SetUp() {
   ScreenTest::SetUp();
   if (IsSkipped() || HasFatalFailure()) return;
   parser = std::make_unique<EscSeqParser>(screen.get());
-}
-
-void ParserTest::feed(const std::string& bytes) {
-  for (unsigned char c : bytes) parser->ParseByte(c);
 }
 
 void ParserTest::reset(int row, int col) {

@@ -1,6 +1,6 @@
-// Shared pieces of the parser tests: a fixture that puts a parser over a real
-// screen, byte-string helpers, and a snapshot of everything a test can see on
-// the screen so a case can say "this changed, nothing else did".
+// Shared pieces of the parser tests: a parser over a real screen, and a
+// snapshot of everything a test can see so a case can say "this changed,
+// nothing else did".
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,25 +20,14 @@ using screen_test::Pixel;
 using screen_test::PixelImage;
 
 inline Pixel toPixel(SDL_Color c) { return Pixel{c.r, c.g, c.b, c.a}; }
-
-// ESC followed by `rest`.
 inline std::string esc(const std::string& rest) { return "\x1b" + rest; }
-
 // Printable form of a byte string for failure messages.
 std::string show(const std::string& bytes);
 
-// Everything observable: cursor, attributes, layers, parser fields.
 struct Snapshot {
-  int row = 0;
-  int col = 0;
-  int charSize = 0;
-  int bgIndex = 0;
-  Pixel fg{};
-  Pixel bg{};
-  bool bold = false;
-  bool underline = false;
-  bool blink = false;
-  bool reverse = false;
+  int row = 0, col = 0, charSize = 0, bgIndex = 0;
+  Pixel fg{}, bg{};
+  bool bold = false, underline = false, blink = false, reverse = false;
   uint32_t fwVersion = 0;
   int seqState = 0;
   unsigned sjisLead = 0;
@@ -55,11 +44,11 @@ int inkedPixels(const PixelImage& image, const SDL_Rect& area);
 class ParserTest : public screen_test::ScreenTest {
 protected:
   void SetUp() override;
-
-  void feed(const std::string& bytes);
-  // Brings screen and parser back to the start of a case: every layer black,
-  // text cleared, font 2, layer 0 shown, default attributes, cursor at
-  // (row, col), a fresh parser.
+  void feed(const std::string& bytes) {
+    for (unsigned char c : bytes) parser->ParseByte(c);
+  }
+  // Back to the start of a case: every layer black, text cleared, font 2,
+  // layer 0 shown, default attributes, cursor at (row, col), a fresh parser.
   void reset(int row = 5, int col = 10);
   Snapshot snapshot() const;
 

@@ -12,11 +12,8 @@ namespace {
 struct TextCase {
   const char* name;
   std::string input;
-  int row;
-  int col;
-  // The text layer must equal what this input gives (drawn the same way);
-  // an empty string means nothing is drawn.
-  std::string drawnAs;
+  int row, col;
+  std::string drawnAs;  // the text layer must equal what these bytes draw; "" means nothing drawn
   int seqState;
   unsigned sjisLead;
 };
@@ -55,7 +52,6 @@ TEST_F(ParserTextTest, AsciiAndControlBytes) {
   }
   runCases({
       {"one character", "A", 5, 11, "A", T, 0},
-      {"a word", "Hello", 5, 15, "Hello", T, 0},
       {"A then CR LF", "A\r\n", 6, 0, "A", T, 0},
       {"LF keeps the column", "\n", 6, 10, "", T, 0},
       {"CR returns to column 0", "\r", 5, 0, "", T, 0},
@@ -68,24 +64,16 @@ TEST_F(ParserTextTest, AsciiAndControlBytes) {
 TEST_F(ParserTextTest, ShiftJisCharacters) {
   runCases({
       {"full-width pair", "\x82\xA0", 5, 12, "\x82\xA0", T, 0},
-      {"two full-width pairs", "\x82\xA0\x88\x9F", 5, 14, "\x82\xA0\x88\x9F", T, 0},
       {"high lead byte pair", "\xE3\x40", 5, 12, "\xE3\x40", T, 0},
       {"lead then a non-trail byte draws only that byte", "\x82" "1", 5, 11, "1", T, 0},
       {"lead then ESC starts a sequence", "\x82\x1b", 5, 10, "", E, 0},
-      {"lead then CR", "\x82\r", 5, 0, "", T, 0},
       {"lead then DEL", "\x82\x7f" "A", 5, 11, "A", T, 0},
       {"lead then 0xFD: the first is dropped, 0xFD waits", "\x82\xFD", 5, 10, "", T, 0xFD},
       {"half-width katakana", "\xB1", 5, 11, "\xB1", T, 0},
-      {"half-width katakana run", "\xB1\xB2\xDF", 5, 13, "\xB1\xB2\xDF", T, 0},
       {"lead 0x80 waits", "\x80", 5, 10, "", T, 0x80},
-      {"lead 0xA0 waits", "\xA0", 5, 10, "", T, 0xA0},
-      {"lead 0xE0 waits", "\xE0", 5, 10, "", T, 0xE0},
-      {"lead 0xFD waits", "\xFD", 5, 10, "", T, 0xFD},
-      {"lead 0xFE waits", "\xFE", 5, 10, "", T, 0xFE},
       {"lead 0xFF waits", "\xFF", 5, 10, "", T, 0xFF},
       {"a katakana byte after a lead is its trail", "\x82\xB1" "A", 5, 13, "\x82\xB1" "A", T, 0},
       {"lead 0xA0 swallows a katakana byte", "\xA0\xB1" "A", 5, 11, "A", T, 0},
-      {"unassigned pair draws nothing", "\x85\x40", 5, 10, "", T, 0},
       {"unassigned pair, then text converts again", "\x85\x40\x82\xA0\xB1", 5, 13, "\x82\xA0\xB1", T, 0},
       {"invalid lead pairs draw nothing", "\x80\x40\xA0\x41\xFF\xFC", 5, 10, "", T, 0},
   });
@@ -97,22 +85,17 @@ TEST_F(ParserTextTest, SequenceCollectorStates) {
       {"ESC [ opens collection", esc("["), 5, 10, "", C, 0},
       {"ESC [ ? 2 5 l: '?' abandons, rest is text", esc("[?25l"), 5, 13, "25l", T, 0},
       {"ESC ( 0 A is one ignored sequence", esc("(0A"), 5, 10, "", T, 0},
-      {"ESC ( B", esc("(B"), 5, 10, "", T, 0},
-      {"ESC $ B", esc("$B"), 5, 10, "", T, 0},
       {"ESC [ 1 LF: abandoned, LF acts", esc("[1\n"), 6, 10, "", T, 0},
       {"ESC [ 1 ESC [ 2 J: second sequence runs", "X" + esc("[1") + esc("[2J"), 0, 0, "", T, 0},
-      {"ESC A is a complete ignored sequence", esc("A"), 5, 10, "", T, 0},
       {"ESC ESC restarts", esc(esc("[2;3H")), 2, 3, "", T, 0},
       {"ESC space is a complete ignored sequence", esc(" ") + "A", 5, 11, "A", T, 0},
       {"ESC DEL is a complete ignored sequence", esc("\x7f") + "A", 5, 11, "A", T, 0},
       {"space inside a sequence abandons it", esc("[5 H"), 5, 11, "H", T, 0},
-      {"DEL inside a sequence abandons it", esc("[5\x7fH"), 5, 11, "H", T, 0},
       {"minus sign abandons", esc("[-1A"), 5, 12, "1A", T, 0},
       {"byte >= 0x80 abandons and is handled as text", esc("[5\x82\xA0"), 5, 12, "\x82\xA0", T, 0},
       {"katakana abandons ESC state", esc("\xB1"), 5, 11, "\xB1", T, 0},
       {"CR abandons ESC state", esc("\r") + "A", 5, 1, "\rA", T, 0},
       {"ESC @ @ is complete", esc("@@") + "A", 5, 11, "A", T, 0},
-      {"ESC [ @ is complete", esc("[@") + "A", 5, 11, "A", T, 0},
       {"ESC [ * is complete", esc("[5*") + "A", 5, 11, "A", T, 0},
       {"pending lead is dropped by ESC, sequence runs", "\x82" + esc("[1;2H"), 1, 2, "", T, 0},
   });
@@ -132,17 +115,6 @@ TEST_F(ParserTextTest, NothingIsDrawnForNonAsciiWithoutAConverter) {
   feed("A");
   Snapshot plain = snapshot();
   EXPECT_EQ(differences(withoutConverter, plain), "");
-}
-
-TEST_F(ParserTextTest, PresentationIsLeftToTheCaller) {
-  reset();
-  screen->stopUpdate();
-  unsigned long before = screen->getPresentCount();
-  feed("AB\r\n\x82\xA0\xB1" + esc("[2J") + esc("[K") + esc("@31Z") + esc("@5Z") + esc("@0Z") + "C");
-  EXPECT_EQ(screen->getPresentCount(), before);
-  EXPECT_FALSE(screen->isUpdateEnabled());
-  screen->resumeUpdate();
-  EXPECT_EQ(screen->getPresentCount(), before + 1);
 }
 
 }  // namespace
