@@ -6,7 +6,6 @@
 #include <SDL_ttf.h>
 
 #include <iconv.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,11 +23,8 @@ const std::string kSamples = std::string(TAVIX_BUILD_DIR) + "font_samples.txt";
 const std::string kBuilder = std::string(TAVIX_SOURCE_DIR) + "tools/build_fonts.py";
 
 struct FontUse {
-  const char* family;
-  const char* file;
-  int pointSize;
-  int cellWidth;
-  int cellHeight;
+  const char *family, *file;
+  int pointSize, cellWidth, cellHeight;
 };
 
 const FontUse kMPlus = {"JF-Dot-MPlus10", "JF-Dot-MPlus10.ttf", 10, 5, 12};
@@ -37,8 +33,7 @@ const FontUse kMisaki = {"misaki_gothic", "misaki_gothic.ttf", 16, 8, 16};
 
 // A rendered string as rows of '#' (ink) and '.' (background).
 struct Rendering {
-  int width = 0;
-  int height = 0;
+  int width = 0, height = 0;
   std::vector<std::string> rows;
 };
 
@@ -54,9 +49,7 @@ class FontTest : public ::testing::Test {
   static TTF_Font* font(const FontUse& use) {
     auto it = open_.find(use.file);
     if (it != open_.end()) return it->second;
-    TTF_Font* f = TTF_OpenFont((kFontDir + use.file).c_str(), use.pointSize);
-    open_[use.file] = f;
-    return f;
+    return open_[use.file] = TTF_OpenFont((kFontDir + use.file).c_str(), use.pointSize);
   }
 
   // Renders text as the screen does; an empty Rendering when SDL_ttf
@@ -88,18 +81,10 @@ std::map<std::string, TTF_Font*> FontTest::open_;
 
 // UTF-8 of a code point of the Basic Multilingual Plane.
 std::string utf8(Uint32 cp) {
-  std::string out;
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-  return out;
+  auto b = [](Uint32 v) { return static_cast<char>(v); };
+  if (cp < 0x80) return std::string(1, b(cp));
+  if (cp < 0x800) return {b(0xC0 | cp >> 6), b(0x80 | (cp & 0x3F))};
+  return {b(0xE0 | cp >> 12), b(0x80 | (cp >> 6 & 0x3F)), b(0x80 | (cp & 0x3F))};
 }
 
 TEST_F(FontTest, FontsOpenAndDotFontsCarryTheirFamilyNames) {
@@ -113,68 +98,36 @@ TEST_F(FontTest, FontsOpenAndDotFontsCarryTheirFamilyNames) {
   }
 }
 
-struct WidthCase {
-  const FontUse* use;
-  const char* text;
-  int width;
-};
-
-TEST_F(FontTest, HalfWidthGlyphsFillOneCellAndFullWidthTwo) {
-  const WidthCase cases[] = {
-      {&kMPlus, "A", 5},
-      {&kMPlus, "g", 5},
-      {&kMPlus, " ", 5},
-      {&kMPlus, "\xef\xbd\xb1", 5},           // ｱ U+FF71
-      {&kMPlus, "\xef\xbe\x9f", 5},           // ﾟ U+FF9F
-      {&kMPlus, "\xe3\x81\x82", 10},          // あ
-      {&kMPlus, "\xe6\xbc\xa2", 10},          // 漢
-      {&kMPlus, "\xe3\x80\x80", 10},          // ideographic space
-      {&kMPlus, "A\xe6\xbc\xa2\xef\xbd\xb1 B", 30},
-      {&kShinonome, "A", 8},
-      {&kShinonome, "g", 8},
-      {&kShinonome, " ", 8},
-      {&kShinonome, "\xef\xbd\xb1", 8},
-      {&kShinonome, "\xef\xbe\x9f", 8},
-      {&kShinonome, "\xe3\x81\x82", 16},
-      {&kShinonome, "\xe6\xbc\xa2", 16},
-      {&kShinonome, "\xe3\x80\x80", 16},
-      {&kShinonome, "A\xe6\xbc\xa2\xef\xbd\xb1 B", 48},
-      {&kMisaki, "A", 8},
-      {&kMisaki, "\xe3\x81\x82", 16},
-  };
-  for (const WidthCase& c : cases) {
-    Rendering r = render(*c.use, c.text);
-    EXPECT_EQ(r.width, c.width) << c.use->file << " \"" << c.text << "\"";
-  }
-}
-
-TEST_F(FontTest, EverySurfaceOfAFontHasTheCellHeight) {
-  const char* texts[] = {
-      "A", "g", "_", "|", "~", " ", "Ag|_",
-      "\xef\xbd\xb1",                  // ｱ
-      "\xe3\x81\x82",                  // あ
-      "\xe6\xbc\xa2",                  // 漢
-      "\xe3\x80\x8c\xe3\x80\x8d",      // 「」
-      "\xe2\x94\x80\xe2\x94\x82",      // ─│ (box drawing reaches the cell edges)
-      "\xe4\xb8\x82",                  // 丂, not in the font
+TEST_F(FontTest, GlyphsFillOneCellOrTwoAtTheCellHeight) {
+  const char* kHalf[] = {"A", "g", "_", "|", "~", " ", "\xef\xbd\xb1" /* ｱ */, "\xef\xbe\x9f" /* ﾟ */};
+  const char* kFull[] = {
+      "\xe3\x81\x82",  // あ
+      "\xe6\xbc\xa2",  // 漢
+      "\xe3\x80\x80",  // ideographic space
+      "\xe3\x80\x8c",  // 「
+      "\xe2\x94\x82",  // │ (box drawing reaches the cell edges)
+      "\xe4\xb8\x82",  // 丂, not in the dot fonts: drawn as a two-cell box
   };
   for (const FontUse* use : {&kMPlus, &kShinonome, &kMisaki}) {
-    for (const char* text : texts) {
+    SCOPED_TRACE(use->file);
+    const bool dot = use != &kMisaki;
+    for (const char* text : kHalf) {
       Rendering r = render(*use, text);
-      EXPECT_EQ(r.height, use->cellHeight) << use->file << " \"" << text << "\"";
+      EXPECT_EQ(r.height, use->cellHeight) << text;
+      EXPECT_TRUE(!dot || r.width == use->cellWidth) << text << " is " << r.width << " wide";
     }
+    for (const char* text : kFull) {
+      Rendering r = render(*use, text);
+      EXPECT_EQ(r.height, use->cellHeight) << text;
+      EXPECT_TRUE(!dot || r.width == 2 * use->cellWidth) << text << " is " << r.width << " wide";
+    }
+    if (!dot) continue;
+    EXPECT_EQ(render(*use, "A\xe6\xbc\xa2\xef\xbd\xb1 B").width, 6 * use->cellWidth);
+    ASSERT_NE(font(*use), nullptr);
+    EXPECT_FALSE(TTF_GlyphIsProvided32(font(*use), 0x4E02));
   }
-}
-
-TEST_F(FontTest, CharactersOutsideTheFontTakeTwoCells) {
-  for (const FontUse* use : {&kMPlus, &kShinonome}) {
-    TTF_Font* f = font(*use);
-    ASSERT_NE(f, nullptr);
-    ASSERT_FALSE(TTF_GlyphIsProvided32(f, 0x4E02));
-    Rendering r = render(*use, "\xe4\xb8\x82");
-    EXPECT_EQ(r.width, 2 * use->cellWidth) << use->file;
-    EXPECT_EQ(r.height, use->cellHeight) << use->file;
-  }
+  EXPECT_EQ(render(kMisaki, "A").width, 8);
+  EXPECT_EQ(render(kMisaki, "\xe3\x81\x82").width, 16);
 }
 
 // Shift_JIS bytes of JIS X 0208 row and cell (1..94 each).
@@ -195,14 +148,11 @@ TEST_F(FontTest, EveryCharacterTheShiftJisDecoderYieldsIsProvided) {
   for (int row = 1; row <= 94; ++row) {
     for (int cell = 1; cell <= 94; ++cell) {
       std::string in = sjisBytes(row, cell);
-      char* inPtr = &in[0];
-      size_t inLeft = in.size();
       Uint32 cp = 0;
-      char* outPtr = reinterpret_cast<char*>(&cp);
-      size_t outLeft = sizeof cp;
+      char *inPtr = &in[0], *outPtr = reinterpret_cast<char*>(&cp);
+      size_t inLeft = in.size(), outLeft = sizeof cp;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);
-      if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) &&
-          outLeft == 0) {
+      if (iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) && outLeft == 0) {
         decoded.push_back(cp);
       }
     }
@@ -226,11 +176,9 @@ TEST_F(FontTest, EveryCharacterTheShiftJisDecoderYieldsIsProvided) {
 }
 
 TEST_F(FontTest, AlternativeCodePointsShareTheirGlyph) {
-  struct Pair {
-    Uint32 primary;
-    Uint32 alias;
-  };
-  const Pair pairs[] = {
+  const struct {
+    Uint32 primary, alias;
+  } pairs[] = {
       {0x301C, 0xFF5E},  // wave dash, fullwidth tilde
       {0x2212, 0xFF0D},  // minus, fullwidth hyphen-minus
       {0x00A2, 0xFFE0},  // cent
@@ -238,7 +186,7 @@ TEST_F(FontTest, AlternativeCodePointsShareTheirGlyph) {
       {0x007E, 0x203E},  // JIS X 0201 0x7E is drawn as an overline
   };
   for (const FontUse* use : {&kMPlus, &kShinonome}) {
-    for (const Pair& p : pairs) {
+    for (const auto& p : pairs) {
       Rendering a = render(*use, utf8(p.primary));
       Rendering b = render(*use, utf8(p.alias));
       EXPECT_GT(a.width, 0);
@@ -248,57 +196,39 @@ TEST_F(FontTest, AlternativeCodePointsShareTheirGlyph) {
 }
 
 // Samples written by the font builder: the exact pixels each listed string
-// must show, taken from the bitmap fonts.
-struct Sample {
-  std::string family;
-  std::string text;
-  bool fullWidth = false;
-  Rendering expected;
-};
-
-std::vector<Sample> readSamples() {
-  std::vector<Sample> samples;
+// must show, taken from the bitmap fonts. A sample is a line
+// "sample <family> <code points in hex...> <width> <height>" and its rows.
+TEST_F(FontTest, GlyphsRenderPixelForPixelAsTheBitmapFonts) {
+  std::map<std::string, int> halfCount, fullCount;
   std::ifstream in(kSamples);
   std::string line;
   while (std::getline(in, line)) {
     if (line.rfind("sample ", 0) != 0) continue;
     std::istringstream words(line.substr(7));
-    Sample s;
-    words >> s.family;
+    std::string family, text, word;
     std::vector<std::string> fields;
-    std::string word;
+    words >> family;
     while (words >> word) fields.push_back(word);
-    if (fields.size() < 3) break;
-    s.expected.width = std::stoi(fields[fields.size() - 2]);
-    s.expected.height = std::stoi(fields[fields.size() - 1]);
+    ASSERT_GE(fields.size(), 3u) << line;
+    Rendering expected;
+    expected.width = std::stoi(fields[fields.size() - 2]);
+    expected.height = std::stoi(fields[fields.size() - 1]);
+    bool fullWidth = false;
     for (size_t i = 0; i + 2 < fields.size(); ++i) {
       Uint32 cp = static_cast<Uint32>(std::stoul(fields[i], nullptr, 16));
-      s.text += utf8(cp);
-      // Half-width: ASCII and the JIS X 0201 katakana; everything else
-      // comes from the JIS X 0208 font.
-      if (cp > 0x7E && !(cp >= 0xFF61 && cp <= 0xFF9F)) s.fullWidth = true;
+      text += utf8(cp);
+      // Half-width: ASCII and the JIS X 0201 katakana; the rest is JIS X 0208.
+      fullWidth = fullWidth || (cp > 0x7E && !(cp >= 0xFF61 && cp <= 0xFF9F));
     }
-    for (int y = 0; y < s.expected.height && std::getline(in, line); ++y) {
-      s.expected.rows.push_back(line);
-    }
-    samples.push_back(s);
-  }
-  return samples;
-}
+    for (int y = 0; y < expected.height && std::getline(in, line); ++y) expected.rows.push_back(line);
 
-TEST_F(FontTest, GlyphsRenderPixelForPixelAsTheBitmapFonts) {
-  std::vector<Sample> samples = readSamples();
-  std::map<std::string, int> halfCount, fullCount;
-  for (const Sample& s : samples) {
-    const FontUse* use = s.family == kMPlus.family       ? &kMPlus
-                         : s.family == kShinonome.family ? &kShinonome
-                                                         : nullptr;
-    ASSERT_NE(use, nullptr) << s.family;
-    Rendering got = render(*use, s.text);
-    EXPECT_EQ(got.width, s.expected.width) << s.family << " \"" << s.text << "\"";
-    EXPECT_EQ(got.height, s.expected.height) << s.family << " \"" << s.text << "\"";
-    EXPECT_EQ(got.rows, s.expected.rows) << s.family << " \"" << s.text << "\"";
-    ++(s.fullWidth ? fullCount : halfCount)[s.family];
+    const FontUse* use = family == kMPlus.family ? &kMPlus : family == kShinonome.family ? &kShinonome : nullptr;
+    ASSERT_NE(use, nullptr) << family;
+    Rendering got = render(*use, text);
+    EXPECT_EQ(got.width, expected.width) << family << " \"" << text << "\"";
+    EXPECT_EQ(got.height, expected.height) << family << " \"" << text << "\"";
+    EXPECT_EQ(got.rows, expected.rows) << family << " \"" << text << "\"";
+    ++(fullWidth ? fullCount : halfCount)[family];
   }
   // The comparison means something only if both kinds of glyph were there.
   for (const FontUse* use : {&kMPlus, &kShinonome}) {
@@ -323,40 +253,31 @@ TEST_F(FontTest, LetterAHasTheBitmapShape) {
 
 // The builder itself: output is byte-for-byte repeatable, and a missing
 // source font fails the build without leaving a font behind.
-std::string makeTempDir() {
-  char tmpl[] = "/tmp/tavix-fonts-XXXXXX";
-  const char* dir = mkdtemp(tmpl);
-  return dir ? std::string(dir) + "/" : std::string();
-}
-
-int runBuilder(const std::string& args) {
-  std::string cmd = "/usr/bin/python3 '" + kBuilder + "' " + args + " >/dev/null 2>&1";
-  int status = std::system(cmd.c_str());
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-bool exists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
-}
-
-void removeBuilderOutput(const std::string& dir) {
-  for (const char* name : {"JF-Dot-MPlus10.ttf", "JF-Dot-Shinonome16.ttf", "samples.txt"}) {
-    unlink((dir + name).c_str());
+class FontBuilderTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/tavix-fonts-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir = std::string(tmpl) + "/";
   }
-  rmdir(dir.c_str());
-}
+  void TearDown() override {
+    for (const char* name : {"JF-Dot-MPlus10.ttf", "JF-Dot-Shinonome16.ttf", "samples.txt"}) unlink((dir + name).c_str());
+    rmdir(dir.c_str());
+  }
+  static int runBuilder(const std::string& args) {
+    int status = std::system(("/usr/bin/python3 '" + kBuilder + "' " + args + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  static std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+  }
+  std::string dir;
+};
 
-TEST(FontBuilderTest, RebuildIsByteIdentical) {
-  std::string dir = makeTempDir();
-  ASSERT_FALSE(dir.empty());
+TEST_F(FontBuilderTest, RebuildIsByteIdentical) {
   ASSERT_EQ(runBuilder("--out '" + dir + "' --samples '" + dir + "samples.txt'"), 0);
   for (const char* name : {"JF-Dot-MPlus10.ttf", "JF-Dot-Shinonome16.ttf"}) {
     std::string fresh = readFile(dir + name);
@@ -364,16 +285,12 @@ TEST(FontBuilderTest, RebuildIsByteIdentical) {
     EXPECT_TRUE(fresh == readFile(kFontDir + name)) << name << " differs between builds";
   }
   EXPECT_TRUE(readFile(dir + "samples.txt") == readFile(kSamples));
-  removeBuilderOutput(dir);
 }
 
-TEST(FontBuilderTest, MissingSourceFontFailsWithoutOutput) {
-  std::string dir = makeTempDir();
-  ASSERT_FALSE(dir.empty());
+TEST_F(FontBuilderTest, MissingSourceFontFailsWithoutOutput) {
   EXPECT_EQ(runBuilder("--out '" + dir + "' --source-dir '" + dir + "nowhere'"), 1);
-  EXPECT_FALSE(exists(dir + "JF-Dot-MPlus10.ttf"));
-  EXPECT_FALSE(exists(dir + "JF-Dot-Shinonome16.ttf"));
-  removeBuilderOutput(dir);
+  EXPECT_NE(access((dir + "JF-Dot-MPlus10.ttf").c_str(), F_OK), 0);
+  EXPECT_NE(access((dir + "JF-Dot-Shinonome16.ttf").c_str(), F_OK), 0);
 }
 
 }  // namespace
