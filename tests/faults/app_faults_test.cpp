@@ -18,8 +18,7 @@
 #include <vector>
 
 #include "app/App.h"
-#include "app_files.h"
-#include "app_http_server.h"
+#include "app_harness.h"
 #include "fault_peer.h"
 #include "protocol/EscSeqParser.h"
 #include "screen/edispSDL.h"
@@ -28,23 +27,14 @@
 namespace fault_test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using app_test::nowMs;
+using app_test::pushQuit;
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 const bool kSanitized = true;
 #else
 const bool kSanitized = false;
 #endif
-
-double nowMs() {
-  return std::chrono::duration<double, std::milli>(Clock::now().time_since_epoch()).count();
-}
-
-void pushQuit() {
-  SDL_Event event{};
-  event.type = SDL_QUIT;
-  SDL_PushEvent(&event);
-}
 
 // Window focus (c == 0) or a typed character c, as the window would send it.
 void pushWindowEvent(const AppProbe& probe, char c) {
@@ -64,36 +54,13 @@ void pushWindowEvent(const AppProbe& probe, char c) {
 const int kNotConnectedRow = 11;
 const int kAfterNotConnectedCol = 33 + 14;
 
-class FaultAppTest : public ::testing::Test {
+class FaultAppTest : public app_test::AppTest {
 protected:
-  void SetUp() override { ASSERT_FALSE(dir.path().empty()); }
-
   // A run against the device link in the temporary directory; the probe
   // sees every stage. A run still going after limitMs is asked to quit and
   // the test fails.
   int run(std::function<void(const AppProbe&)> probe, double limitMs) {
-    AppConfig cfg;
-    cfg.devicePath = link();
-    cfg.prefsDir = dir.path();
-    cfg.basePath = TAVIX_BUILD_DIR;
-    cfg.firmwarePageUrl = "http://127.0.0.1:" + std::to_string(app_test::closedLoopbackPort()) + "/";
-    cfg.alertSink = [this](const AlertRequest&) {
-      ++alerts;
-      return 1;
-    };
-    cfg.urlOpener = [](const std::string&) {};
-    const double start = nowMs();
-    bool overdue = false;
-    cfg.probe = [&](const AppProbe& view) {
-      probe(view);
-      if (!overdue && nowMs() - start > limitMs) {
-        overdue = true;
-        pushQuit();
-      }
-    };
-    const int status = runTavixDisp(cfg);
-    EXPECT_FALSE(overdue) << "the run had to be stopped after " << limitMs << " ms";
-    return status;
+    return AppTest::run(config(link()), std::move(probe), limitMs);
   }
 
   std::string link() const { return dir.file("cu.usbmodemMB0001"); }
@@ -172,9 +139,6 @@ protected:
     EXPECT_EQ(step, Done);
     return r;
   }
-
-  app_test::TempDir dir;
-  int alerts = 0;
 };
 
 TEST_F(FaultAppTest, HangUpInsideASequenceOrAShiftJisPairContinuesOnTheNextConnection) {
@@ -207,7 +171,7 @@ TEST_F(FaultAppTest, HangUpInsideASequenceOrAShiftJisPairContinuesOnTheNextConne
     EXPECT_GE(r.reconnectMs, 0);
     EXPECT_LE(r.reconnectMs, 1100 * 1.5);
   }
-  EXPECT_EQ(alerts, 0);
+  EXPECT_TRUE(alerts.empty());
 }
 
 TEST_F(FaultAppTest, HundredUnplugsAndReplugsReconnectEachTimeAndLeakNothing) {
@@ -253,12 +217,12 @@ TEST_F(FaultAppTest, HundredUnplugsAndReplugsReconnectEachTimeAndLeakNothing) {
         }
         // Connected in this cycle.
         if (cycle == 5) {
-          fdsAtStart = openDescriptors();
-          tasksAtStart = threadCount();
+          fdsAtStart = proc_counts::openDescriptors();
+          tasksAtStart = proc_counts::threadCount();
         }
         if (cycle == kCycles) {
-          fdsAtEnd = openDescriptors();
-          tasksAtEnd = threadCount();
+          fdsAtEnd = proc_counts::openDescriptors();
+          tasksAtEnd = proc_counts::threadCount();
           pushQuit();
           return;
         }
@@ -287,7 +251,7 @@ TEST_F(FaultAppTest, HundredUnplugsAndReplugsReconnectEachTimeAndLeakNothing) {
   EXPECT_LE(late, kCycles / 10) << "reconnections later than 1.1 s";
   EXPECT_EQ(fdsAtEnd, fdsAtStart);
   EXPECT_EQ(tasksAtEnd, tasksAtStart);
-  EXPECT_EQ(alerts, 0);
+  EXPECT_TRUE(alerts.empty());
 }
 
 TEST_F(FaultAppTest, UnitThatStopsReadingWhileTheUserTypesIsDroppedAndTheWindowKeepsRunning) {
@@ -362,7 +326,7 @@ TEST_F(FaultAppTest, UnitThatStopsReadingWhileTheUserTypesIsDroppedAndTheWindowK
   EXPECT_LE(longestGap, CommSerial::kWriteWaitMs * 3) << "a stalled write holds the window for long";
   EXPECT_GE(passesAfterLoss, 20) << "passes keep coming";
   EXPECT_GT(recoveredAt, 0) << "the unit that reads again is served again";
-  EXPECT_EQ(alerts, 0);
+  EXPECT_TRUE(alerts.empty());
 }
 
 // Random bytes with long runs of parameter digits and of lead bytes mixed in.

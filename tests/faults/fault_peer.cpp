@@ -1,6 +1,5 @@
 #include "fault_peer.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <stdio.h>
@@ -19,15 +18,6 @@ const std::string kVersionReply = "\x1b@1;2;3;4V";
 namespace {
 
 const int kMarkerEveryMs = 20;
-
-int countEntries(const char* dir) {
-  DIR* d = opendir(dir);
-  if (!d) return -1;
-  int n = 0;
-  while (readdir(d) != nullptr) ++n;
-  closedir(d);
-  return n;
-}
 
 }  // namespace
 
@@ -130,13 +120,6 @@ bool pointLink(const std::string& link, const std::string& target) {
   return symlink(target.c_str(), temporary.c_str()) == 0 && rename(temporary.c_str(), link.c_str()) == 0;
 }
 
-int openDescriptors() {
-  return countEntries("/proc/self/fd");
-}
-
-int threadCount() {
-  return countEntries("/proc/self/task");
-}
 
 long residentKb() {
   std::ifstream status("/proc/self/status");

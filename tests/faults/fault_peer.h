@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "proc_counts.h"
 #include "pty_pair.h"
 
 namespace fault_test {
@@ -58,9 +59,6 @@ private:
 // Points the symbolic link at target, replacing any previous one in one step.
 bool pointLink(const std::string& link, const std::string& target);
 
-// Entries of /proc/self/fd and /proc/self/task.
-int openDescriptors();
-int threadCount();
 // Resident set size of this process in kB.
 long residentKb();
 

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <SDL_timer.h>
-#include <dirent.h>
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "proc_counts.h"
 #include "pty_pair.h"
 #include "serial/CommSerial.h"
 
@@ -42,15 +42,6 @@ unsigned waitReadable(CommSerial& port, unsigned n, int timeoutMs = 3000) {
 std::string readAll(CommSerial& port) {
   unsigned char buf[512];
   return std::string(reinterpret_cast<char*>(buf), port.read(buf, sizeof buf));
-}
-
-int countEntries(const char* dir) {
-  DIR* d = opendir(dir);
-  if (!d) return -1;
-  int n = 0;
-  while (readdir(d) != nullptr) ++n;
-  closedir(d);
-  return n;
 }
 
 // Byte i of the streamed test pattern: not periodic at the ring's size.
@@ -242,8 +233,8 @@ TEST_F(CommSerialTest, HundredOpenCloseCyclesLeakNoDescriptorOrThread) {
   // Warm-up: whatever SDL sets up once is not counted.
   open();
   port.ClosePort();
-  const int fdsBefore = countEntries("/proc/self/fd");
-  const int tasksBefore = countEntries("/proc/self/task");
+  const int fdsBefore = proc_counts::openDescriptors();
+  const int tasksBefore = proc_counts::threadCount();
 
   // A steady trickle from the peer keeps the reader waking up, so each
   // close is quick and happens while bytes are moving.
@@ -267,8 +258,8 @@ TEST_F(CommSerialTest, HundredOpenCloseCyclesLeakNoDescriptorOrThread) {
 
   EXPECT_EQ(opened, 100);
   EXPECT_EQ(port.fd.load(), -1);
-  EXPECT_EQ(countEntries("/proc/self/fd"), fdsBefore);
-  EXPECT_EQ(countEntries("/proc/self/task"), tasksBefore);
+  EXPECT_EQ(proc_counts::openDescriptors(), fdsBefore);
+  EXPECT_EQ(proc_counts::threadCount(), tasksBefore);
 }
 
 }  // namespace
