@@ -46,10 +46,15 @@ const SDL_Color kDefaultBg = {0, 0, 0, 0};
 // Glyphs kept for composing cells are rendered in this colour and tinted.
 const SDL_Color kGlyphWhite = {255, 255, 255, 255};
 const SDL_Color kClearPixel = {0, 0, 0, 0};
-// Kept cells live in an atlas of kAtlasSlots x kAtlasSlots slots of
-// kSlotSize x kSlotSize pixels: any one character of any font fits a slot.
+// Kept cells live in kKeptCells slots of kSlotSize x kSlotSize pixels: any
+// one character of any font fits a slot.
 constexpr int kSlotSize = 16;
-constexpr int kAtlasSlots = 128;
+constexpr int kSlotPixels = kSlotSize * kSlotSize;
+constexpr size_t kKeptCells = 16384;
+// States of a row of the text layer's pixels held in memory.
+constexpr unsigned char kRowUnknown = 0;
+constexpr unsigned char kRowLoaded = 1;
+constexpr unsigned char kRowChanged = 2;
 constexpr size_t kKeptMasks = 4096;
 // Style bits of a kept cell, kept with its font number.
 constexpr int kStyleUnderline = 1;
@@ -129,10 +134,11 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
       logicalH(h),
       presentCount(0),
       glyphMasks(kKeptMasks, true),
-      cells(kAtlasSlots * kAtlasSlots, false),
-      cellAtlas(nullptr),
+      cells(kKeptCells, false),
       cellScratch(nullptr),
-      glyphCacheEnabled(true) {
+      glyphCacheEnabled(true),
+      dirtyTop(0),
+      dirtyBottom(0) {
   window = SDL_CreateWindow(title ? title : "", x, y, w, h, SDL_WINDOW_RESIZABLE);
   if (!window) creationFailed("Error: SDL_CreateWindow");
 
@@ -169,6 +175,11 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
   else
     SDL_SetTextureBlendMode(textTexture, SDL_BLENDMODE_BLEND);
 
+  if (w > 0 && h > 0) {
+    textPixels.assign(static_cast<size_t>(w) * h, 0);
+    textRows.assign(static_cast<size_t>(h), kRowUnknown);
+  }
+
   resetAttributes();
   cursorX = 0;
   cursorY = 0;
@@ -180,7 +191,6 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
 edispSDL::~edispSDL() {
   cells.clear();
   glyphMasks.clear();
-  if (cellAtlas) SDL_DestroyTexture(cellAtlas);
   if (cellScratch) SDL_DestroyTexture(cellScratch);
   if (textTexture) SDL_DestroyTexture(textTexture);
   for (TTF_Font* font : fonts)
@@ -219,6 +229,7 @@ void edispSDL::changeWindowTitle(const char* title) {
 
 void edispSDL::updateContent() {
   if (!updateEnabled || !renderer) return;
+  flushTextPixels();
   SDL_SetRenderTarget(renderer, nullptr);
   SDL_RenderCopy(renderer, bgBuffers[((bgBuffIndex % kLayerCount) + kLayerCount) % kLayerCount], nullptr, nullptr);
   SDL_RenderCopy(renderer, textTexture, nullptr, nullptr);
@@ -294,7 +305,7 @@ int edispSDL::drawText(const char* utf8, size_t len, SDL_Color ink, SDL_Color pa
   bool ok = true;
   if (visible) {
     SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
-    if (SDL_SetRenderTarget(renderer, textTexture) != 0) {
+    if (!targetText(y, y + ch)) {
       SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_SetRenderTarget : %s\n", SDL_GetError());
       ok = false;
     } else {
@@ -355,25 +366,92 @@ int edispSDL::drawKeptText(const char* utf8, size_t len, SDL_Color ink, SDL_Colo
   const int64_t y = int64_t{cursorY} * ch;
   const bool visible = x < logicalW && x + width + 1 > 0 && y < logicalH && y + ch > 0;
   if (!visible) return width;
-  if (SDL_SetRenderTarget(renderer, textTexture) != 0) {
-    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_SetRenderTarget : %s\n", SDL_GetError());
+  // The cell and its bold edge column, clipped to the layer.
+  const int x0 = static_cast<int>(std::max<int64_t>(x, 0));
+  const int x1 = static_cast<int>(std::min<int64_t>(x + width, logicalW));
+  const int y0 = static_cast<int>(std::max<int64_t>(y, 0));
+  const int y1 = static_cast<int>(std::min<int64_t>(y + ch, logicalH));
+  if (!loadTextRows(y0, y1)) {
+    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_RenderReadPixels : %s\n", SDL_GetError());
     return -1;
   }
-  const SDL_Rect src{(slot % kAtlasSlots) * kSlotSize, (slot / kAtlasSlots) * kSlotSize, width, ch};
-  const SDL_Rect dst{static_cast<int>(x), static_cast<int>(y), width, ch};
-  if (SDL_RenderCopy(renderer, cellAtlas, &src, &dst) != 0) {
-    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_RenderCopy : %s\n", SDL_GetError());
-    return -1;
-  }
-  if (cell->edgeRuns > 0) {
-    SDL_Rect runs[GlyphCache::kMaxEdgeRuns];
-    for (int i = 0; i < cell->edgeRuns; ++i) {
-      runs[i] = SDL_Rect{dst.x + width, dst.y + cell->edge[i][0], 1, cell->edge[i][1]};
+  const Uint32* slotPixels = cellPixels.get() + static_cast<size_t>(slot) * kSlotPixels;
+  if (x0 < x1) {
+    for (int row = y0; row < y1; ++row) {
+      SDL_memcpy(&textPixels[static_cast<size_t>(row) * logicalW + x0],
+                 slotPixels + (row - y) * kSlotSize + (x0 - x), static_cast<size_t>(x1 - x0) * sizeof(Uint32));
     }
-    SDL_SetRenderDrawColor(renderer, ink.r, ink.g, ink.b, SDL_ALPHA_OPAQUE);
-    SDL_RenderFillRects(renderer, runs, cell->edgeRuns);
+  }
+  for (int row = y0; row < y1; ++row) textRows[row] = kRowChanged;
+  const int64_t edgeX = x + width;
+  if (cell->edgeRuns > 0 && edgeX >= 0 && edgeX < logicalW) {
+    const Uint32 edgeInk = packColour(SDL_Color{ink.r, ink.g, ink.b, SDL_ALPHA_OPAQUE});
+    for (int i = 0; i < cell->edgeRuns; ++i) {
+      const int64_t top = std::max<int64_t>(y + cell->edge[i][0], y0);
+      const int64_t bottom = std::min<int64_t>(y + cell->edge[i][0] + cell->edge[i][1], y1);
+      for (int64_t row = top; row < bottom; ++row) textPixels[static_cast<size_t>(row) * logicalW + edgeX] = edgeInk;
+    }
+  }
+  if (dirtyTop >= dirtyBottom) {
+    dirtyTop = y0;
+    dirtyBottom = y1;
+  } else {
+    dirtyTop = std::min(dirtyTop, y0);
+    dirtyBottom = std::max(dirtyBottom, y1);
   }
   return width;
+}
+
+bool edispSDL::loadTextRows(int y0, int y1) {
+  int row = y0;
+  while (row < y1) {
+    if (textRows[row] != kRowUnknown) {
+      ++row;
+      continue;
+    }
+    int end = row;
+    while (end < y1 && textRows[end] == kRowUnknown) ++end;
+    const SDL_Rect band{0, row, logicalW, end - row};
+    if (SDL_SetRenderTarget(renderer, textTexture) != 0 ||
+        SDL_RenderReadPixels(renderer, &band, SDL_PIXELFORMAT_ABGR8888, &textPixels[static_cast<size_t>(row) * logicalW],
+                             logicalW * static_cast<int>(sizeof(Uint32))) != 0) {
+      return false;
+    }
+    std::fill(textRows.begin() + row, textRows.begin() + end, kRowLoaded);
+    row = end;
+  }
+  return true;
+}
+
+void edispSDL::flushTextPixels() const {
+  int row = dirtyTop;
+  while (row < dirtyBottom) {
+    if (textRows[row] != kRowChanged) {
+      ++row;
+      continue;
+    }
+    int end = row;
+    while (end < dirtyBottom && textRows[end] == kRowChanged) textRows[end++] = kRowLoaded;
+    const SDL_Rect band{0, row, logicalW, end - row};
+    if (SDL_UpdateTexture(textTexture, &band, &textPixels[static_cast<size_t>(row) * logicalW],
+                          logicalW * static_cast<int>(sizeof(Uint32))) != 0) {
+      SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_UpdateTexture : %s\n", SDL_GetError());
+    }
+    row = end;
+  }
+  dirtyTop = dirtyBottom = 0;
+}
+
+bool edispSDL::targetText(int64_t y0, int64_t y1) {
+  flushTextPixels();
+  const int64_t top = std::max<int64_t>(y0, 0), bottom = std::min<int64_t>(y1, logicalH);
+  if (top < bottom) std::fill(textRows.begin() + top, textRows.begin() + bottom, kRowUnknown);
+  return SDL_SetRenderTarget(renderer, textTexture) == 0;
+}
+
+SDL_Texture* edispSDL::getTextLayer() const {
+  flushTextPixels();
+  return textTexture;
 }
 
 const GlyphCache::Glyph* edispSDL::glyphMask(const char* utf8, size_t len) {
@@ -396,15 +474,13 @@ const GlyphCache::Glyph* edispSDL::glyphMask(const char* utf8, size_t len) {
 
 bool edispSDL::composeCell(SDL_Texture* mask, SDL_Color ink, SDL_Color paper, GlyphCache::Glyph* glyph) {
   const int width = glyph->width;
-  if (!cellAtlas) {
-    cellAtlas = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_TARGET,
-                                  kAtlasSlots * kSlotSize, kAtlasSlots * kSlotSize);
+  if (!cellScratch) {
     cellScratch = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_TARGET, kSlotSize + 1,
                                     kSlotSize);
-    if (!cellAtlas || !cellScratch) return false;
-    SDL_SetTextureBlendMode(cellAtlas, SDL_BLENDMODE_NONE);
+    if (!cellScratch) return false;
     SDL_SetTextureBlendMode(cellScratch, SDL_BLENDMODE_NONE);
   }
+  if (!cellPixels) cellPixels.reset(new Uint32[kKeptCells * kSlotPixels]);
   // The cell as drawText draws it, on a cleared scratch target one column
   // wider than the glyph.
   const int ch = cellHeight(charSize);
@@ -447,10 +523,12 @@ bool edispSDL::composeCell(SDL_Texture* mask, SDL_Color ink, SDL_Color paper, Gl
 
 bool edispSDL::storeCell(int slot, int width) {
   const int ch = cellHeight(charSize);
-  if (SDL_SetRenderTarget(renderer, cellAtlas) != 0) return false;
+  if (slot < 0 || static_cast<size_t>(slot) >= kKeptCells || !cellPixels) return false;
+  if (SDL_SetRenderTarget(renderer, cellScratch) != 0) return false;
   const SDL_Rect src{0, 0, width, ch};
-  const SDL_Rect slotRect{(slot % kAtlasSlots) * kSlotSize, (slot / kAtlasSlots) * kSlotSize, width, ch};
-  return SDL_RenderCopy(renderer, cellScratch, &src, &slotRect) == 0;
+  return SDL_RenderReadPixels(renderer, &src, SDL_PIXELFORMAT_ABGR8888,
+                              cellPixels.get() + static_cast<size_t>(slot) * kSlotPixels,
+                              kSlotSize * static_cast<int>(sizeof(Uint32))) == 0;
 }
 
 void edispSDL::setGlyphCacheEnabled(bool on) {
@@ -570,7 +648,7 @@ void edispSDL::load_attribute(int /*slot*/) {}
 void edispSDL::clear() {
   cursorX = 0;
   cursorY = 0;
-  SDL_SetRenderTarget(renderer, textTexture);
+  targetText(0, logicalH);
   SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0);
   SDL_RenderClear(renderer);
   updateContent();
@@ -585,7 +663,7 @@ void edispSDL::eraseCells(int64_t x, int64_t width) {
   if (x0 < x1 && y0 < y1) {
     const SDL_Rect r{static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
                      static_cast<int>(y1 - y0)};
-    SDL_SetRenderTarget(renderer, textTexture);
+    targetText(y0, y1);
     SDL_SetRenderDrawColor(renderer, bgColor.r, bgColor.g, bgColor.b, 0);
     SDL_RenderFillRect(renderer, &r);
   }

@@ -7,6 +7,8 @@
 #include <SDL_ttf.h>
 #include <cstdarg>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 #include "screen/GlyphCache.h"
 
@@ -77,7 +79,8 @@ public:
   // Number of presentations made so far (each composes and presents once).
   unsigned long getPresentCount() const { return presentCount; }
   SDL_Renderer* getRenderer() const { return renderer; }
-  SDL_Texture* getTextLayer() const { return textTexture; }
+  // The text layer, with every character drawn so far in it.
+  SDL_Texture* getTextLayer() const;
   // The background layer 0..3, or null for any other number.
   SDL_Texture* getLayer(int layer) const;
   int getLogicalWidth() const { return logicalW; }
@@ -109,7 +112,7 @@ private:
   int drawKeptText(const char* utf8, size_t len, SDL_Color ink, SDL_Color paper);
   // Draws the cell of glyph->width pixels (paper, underline, glyph, bold
   // copy) on the scratch target and fills in the glyph's bold edge; then
-  // storeCell copies it into atlas slot `slot`. False on failure.
+  // storeCell reads it into kept slot `slot`. False on failure.
   bool composeCell(SDL_Texture* mask, SDL_Color ink, SDL_Color paper, GlyphCache::Glyph* glyph);
   bool storeCell(int slot, int width);
   // The run rendered in white for font charSize, kept; null after logging a
@@ -122,6 +125,16 @@ private:
   bool targetLayer(int layer, int colour);
   bool layerRect(int w, int h, int x, int y, SDL_Rect* out) const;
   void drawPicture(const char* path, int layer, int x, int y);
+  // Kept cells are copied into textPixels, a copy of the text layer held in
+  // memory; the rows so copied are handed to the layer texture before it is
+  // presented or looked at, or drawn on through the renderer.
+  // Rows y0 .. y1 - 1 of textPixels made to match the texture.
+  bool loadTextRows(int y0, int y1);
+  // Hands the rows changed in textPixels to the texture.
+  void flushTextPixels() const;
+  // The texture as render target for drawing rows y0 .. y1 - 1 through the
+  // renderer; textPixels no longer holds those rows. False on failure.
+  bool targetText(int64_t y0, int64_t y1);
 
   SDL_Window* window;
   SDL_Renderer* renderer;
@@ -145,7 +158,15 @@ private:
   unsigned long presentCount;
   GlyphCache glyphMasks;
   GlyphCache cells;
-  SDL_Texture* cellAtlas;
+  // Pixels of the kept cells, kSlotPixels per slot, row after row.
+  std::unique_ptr<Uint32[]> cellPixels;
   SDL_Texture* cellScratch;
   bool glyphCacheEnabled;
+  std::vector<Uint32> textPixels;
+  // Per row of textPixels: kRowUnknown, kRowLoaded (matches the texture) or
+  // kRowChanged (newer than the texture).
+  mutable std::vector<unsigned char> textRows;
+  // Changed rows lie within dirtyTop .. dirtyBottom - 1.
+  mutable int dirtyTop;
+  mutable int dirtyBottom;
 };

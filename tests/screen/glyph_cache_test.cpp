@@ -178,6 +178,35 @@ TEST_F(GlyphCacheEquivalenceTest, EvictedCellsAreDrawnAgainCorrectly) {
   EXPECT_EQ(differingPixels(), 0);
 }
 
+TEST_F(GlyphCacheEquivalenceTest, ErasingAmongKeptCharactersDrawsAsWithoutCache) {
+  // Erases and clears between characters on the same and on distant rows,
+  // with presentation held back, then shown: nothing drawn before an erase
+  // comes back after it, and nothing erased hides later characters.
+  const std::string erases[] = {csi("K"), csi("0K"), csi("2K"), csi("X"), csi("3X"), csi("2J")};
+  for (uint32_t seed = 0; seed < 4; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 rng(seed);
+    std::string s = std::string(1, kEsc) + "@" + std::to_string(4 + seed % 3) + "Z";
+    for (int i = 0; i < 60; ++i) {
+      s += randomScreenStream(seed * 1000 + i, 12);
+      const uint32_t pick = rng() % 12;
+      s += erases[pick < 10 ? pick % 5 : 5];
+    }
+    feedBoth(s);
+    ASSERT_EQ(differingPixels(), 0);
+  }
+  // Characters on rows far apart, an erase on a row between them, then
+  // characters again on the erased row and shown.
+  feedBoth(std::string(1, kEsc) + "@6Z" + csi("0;33;44m") + csi("0;0H") + "\x88\x9F" + csi("20;10H") + "\x82\xA0");
+  feedBoth(csi("10;0H") + csi("0;41m") + csi("2K") + csi("10;4H") + "\x83\x41Z" + csi("0;10H") + "ab" + csi("1;0H"));
+  EXPECT_EQ(differingPixels(), 0);
+  screen->resumeUpdate();
+  plain->resumeUpdate();
+  const PixelImage a = readPixels(screen->getRenderer(), nullptr);
+  const PixelImage b = readPixels(plain->getRenderer(), nullptr);
+  EXPECT_TRUE(a.pixels == b.pixels) << "the presented windows differ";
+}
+
 TEST_F(GlyphCacheEquivalenceTest, SwitchingTheCacheOffAndOnKeepsDrawingTheSame) {
   feedBoth(randomScreenStream(7, 300));
   screen->setGlyphCacheEnabled(false);
