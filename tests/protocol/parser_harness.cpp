@@ -58,6 +58,15 @@ void ParserTest::reset(int row, int col) {
   parser = std::make_unique<EscSeqParser>(screen.get());
 }
 
+Snapshot ParserTest::feedChangingOnlyLayer(const std::string& input, int layer) {
+  reset();
+  const Snapshot before = snapshot();
+  feed(input);
+  Snapshot after = snapshot();
+  EXPECT_EQ(differences(before, after), layer < 0 ? "" : "layer " + std::to_string(layer));
+  return after;
+}
+
 Snapshot ParserTest::snapshot() const {
   Snapshot s;
   s.row = screen->getCursorRow();

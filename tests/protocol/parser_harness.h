@@ -51,6 +51,10 @@ protected:
   // layer 0 shown, default attributes, cursor at (row, col), a fresh parser.
   void reset(int row = 5, int col = 10);
   Snapshot snapshot() const;
+  // Feeds input from a fresh start and expects it to change background
+  // layer `layer` and nothing else (nothing at all when layer < 0); returns
+  // the screen afterwards.
+  Snapshot feedChangingOnlyLayer(const std::string& input, int layer);
 
   std::unique_ptr<EscSeqParser> parser;
 };

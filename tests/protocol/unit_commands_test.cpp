@@ -97,11 +97,7 @@ TEST_F(UnitCommandTest, Shapes) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(show(c.input));
-    reset();
-    Snapshot before = snapshot();
-    feed(c.input);
-    Snapshot after = snapshot();
-    EXPECT_EQ(differences(before, after), c.layer < 0 ? "" : "layer " + std::to_string(c.layer));
+    const Snapshot after = feedChangingOnlyLayer(c.input, c.layer);
     if (c.layer < 0) continue;
     const PixelImage& img = after.layers[c.layer];
     for (const auto& p : c.coloured) EXPECT_EQ(img.at(p.x, p.y), c.colour) << "at " << p.x << "," << p.y;
@@ -180,11 +176,7 @@ TEST_F(PictureCommandTest, PictureCommands) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(show(c.input));
-    reset();
-    Snapshot before = snapshot();
-    feed(c.input);
-    Snapshot after = snapshot();
-    EXPECT_EQ(differences(before, after), c.layer < 0 ? "" : "layer " + std::to_string(c.layer));
+    const Snapshot after = feedChangingOnlyLayer(c.input, c.layer);
     if (c.layer < 0) continue;
     const PixelImage& img = after.layers[c.layer];
     SDL_Rect drawn = img.boundsOfOthers(kBlack);
