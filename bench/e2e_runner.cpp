@@ -31,7 +31,7 @@
 #include <vector>
 
 #include "app/App.h"
-#include "app/prefs.h"
+#include "app/Prefs.h"
 #include "bench_streams.h"
 #include "protocol/EscSeqParser.h"
 #include "serial/CommSerial.h"

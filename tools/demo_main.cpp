@@ -11,7 +11,7 @@
 
 #include "SimulatedUnit.h"
 #include "app/App.h"
-#include "app/prefs.h"
+#include "app/Prefs.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/device_discovery.h"
-#include "app/firmware_check.h"
-#include "app/globals.h"
+#include "app/DeviceDiscovery.h"
+#include "app/CheckNewFirmware.h"
+#include "app/Globals.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
 #include "protocol/ProcessTerminalInputs.h"
@@ -407,7 +407,7 @@ private:
     if (event.type == SDL_WINDOWEVENT) {
       handleWindowEvent(event.window);
     }
-    if (ProcessTerminalInputs(inputs, scale)) {
+    if (ProcessTerminalInputs(inputs, serial, scale)) {
       deadline = SDL_GetTicks() + kKeepAliveIntervalMs;
     }
     return false;

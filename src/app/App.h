@@ -6,9 +6,9 @@
 #include <functional>
 #include <string>
 
-#include "app/alert.h"
+#include "app/Alert.h"
 #include "app/getServerFwVersion.h"
-#include "app/prefs.h"
+#include "app/Prefs.h"
 
 class edispSDL;
 class CommSerial;

@@ -38,8 +38,8 @@ const char kWheelDigit[] = {'5', '6', '7', '8'};
 
 const size_t kMouseReportSize = 32;
 
-void Send(const unsigned char* bytes, unsigned len) {
-  if (serial) serial->write(bytes, len);
+void Send(CommSerial* link, const unsigned char* bytes, unsigned len) {
+  if (link) link->write(bytes, len);
 }
 
 // Window pixels to screen pixels, printed as the 16-bit unsigned reading.
@@ -48,31 +48,31 @@ unsigned ScreenCoordinate(int16_t window, int scale) {
   return static_cast<uint16_t>(quotient);
 }
 
-bool SendKeyReport(HumanInputsIntf* inputs, uint32_t key, int scale) {
+bool SendKeyReport(HumanInputsIntf* inputs, CommSerial* link, uint32_t key, int scale) {
   if (key == KEY_BACKSPACE) {
     const unsigned char bs = BS;
-    Send(&bs, 1);
+    Send(link, &bs, 1);
     return true;
   }
   if (key >= KEY_HOME && key <= KEY_PAGEDOWN) {
     const unsigned char bytes[3] = {ESC, '[', kNavigationFinal[key - KEY_HOME]};
-    Send(bytes, 3);
+    Send(link, bytes, 3);
     return true;
   }
   if (key >= KEY_F1 && key <= KEY_F10) {
     const unsigned char bytes[3] = {ESC, 'O', kFunctionFinal[key - KEY_F1]};
-    Send(bytes, 3);
+    Send(link, bytes, 3);
     return true;
   }
   if (key >= KEY_WHEEL_UP && key <= KEY_WHEEL_RIGHT) {
     const unsigned char bytes[6] = {ESC, '@', '9', '9',
                                     static_cast<unsigned char>(kWheelDigit[key - KEY_WHEEL_UP]), 'y'};
-    Send(bytes, 6);
+    Send(link, bytes, 6);
     return true;
   }
   if (key >= 32 && key <= 126) {
     const unsigned char c = static_cast<unsigned char>(key);
-    Send(&c, 1);
+    Send(link, &c, 1);
     return true;
   }
   if (key == KEY_MOUSE) {
@@ -84,7 +84,7 @@ bool SendKeyReport(HumanInputsIntf* inputs, uint32_t key, int scale) {
     if (n <= 0) return false;
     const unsigned len = static_cast<unsigned>(n) < sizeof(report) ? static_cast<unsigned>(n)
                                                                    : sizeof(report) - 1;
-    Send(reinterpret_cast<const unsigned char*>(report), len);
+    Send(link, reinterpret_cast<const unsigned char*>(report), len);
     return true;
   }
   return false;
@@ -93,6 +93,10 @@ bool SendKeyReport(HumanInputsIntf* inputs, uint32_t key, int scale) {
 }  // namespace
 
 bool ProcessTerminalInputs(HumanInputsIntf* inputs, int scale) {
+  return ProcessTerminalInputs(inputs, serial, scale);
+}
+
+bool ProcessTerminalInputs(HumanInputsIntf* inputs, CommSerial* link, int scale) {
   if (!inputs) return false;
   if (scale < 1) scale = 1;
   bool written = false;
@@ -100,11 +104,11 @@ bool ProcessTerminalInputs(HumanInputsIntf* inputs, int scale) {
   const uint32_t buttons = inputs->GetBtnTrigRepeat(0xFFFFFFFF);
   for (const ButtonReport& report : kButtonReports) {
     if (buttons & report.bits) {
-      Send(report.bytes, report.len);
+      Send(link, report.bytes, report.len);
       written = true;
     }
   }
 
-  if (SendKeyReport(inputs, inputs->GetKey(), scale)) written = true;
+  if (SendKeyReport(inputs, link, inputs->GetKey(), scale)) written = true;
   return written;
 }

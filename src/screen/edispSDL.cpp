@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstdint>
 
-#include "app/alert.h"
+#include "app/Alert.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "serial/os_thread.h"
-#include "serial/serial_speed.h"
+#include "serial/SerialSpeed.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "app/globals.h"
-#include "app/prefs.h"
+#include "app/Globals.h"
+#include "app/Prefs.h"
 #include "app_harness.h"
 #include "screen/edispSDL.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/device_discovery.h"
+#include "app/DeviceDiscovery.h"
 #include "app_files.h"
 
 using app_test::TempDir;

@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "app/prefs.h"
+#include "app/Prefs.h"
 #include "app_files.h"
 
 namespace {

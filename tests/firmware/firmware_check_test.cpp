@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/alert.h"
-#include "app/firmware_check.h"
+#include "app/Alert.h"
+#include "app/CheckNewFirmware.h"
 #include "app/getServerFwVersion.h"
-#include "app/prefs.h"
+#include "app/Prefs.h"
 #include "app_files.h"
 #include "app_http_server.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/prefs.h"
+#include "app/Prefs.h"
 #include "app_files.h"
 
 namespace {

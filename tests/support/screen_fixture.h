@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/alert.h"
+#include "app/Alert.h"
 #include "screen/edispSDL.h"
 
 namespace screen_test {

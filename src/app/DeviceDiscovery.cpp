@@ -1,4 +1,4 @@
-#include "app/device_discovery.h"
+#include "app/DeviceDiscovery.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

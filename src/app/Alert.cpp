@@ -1,4 +1,4 @@
-#include "app/alert.h"
+#include "app/Alert.h"
 
 #include <SDL.h>
 

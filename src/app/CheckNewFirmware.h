@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "app/prefs.h"
+#include "app/Prefs.h"
 
 // Uses today's local date. Always ends by writing the preference file.
 void CheckNewFirmware(uint32_t fwVersion, PreferenceMap& prefs);

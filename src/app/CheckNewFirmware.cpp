@@ -1,8 +1,8 @@
-#include "app/firmware_check.h"
+#include "app/CheckNewFirmware.h"
 
 #include <SDL.h>
 
-#include "app/alert.h"
+#include "app/Alert.h"
 #include "app/getServerFwVersion.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "app/globals.h"
+#include "app/Globals.h"
 
 edispSDL* disp = nullptr;
 HumanInputsSDL* inputs = nullptr;

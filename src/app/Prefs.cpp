@@ -1,4 +1,4 @@
-#include "app/prefs.h"
+#include "app/Prefs.h"
 
 #include <SDL_filesystem.h>
 #include <SDL_stdinc.h>

@@ -1,4 +1,4 @@
-#include "serial/serial_speed.h"
+#include "serial/SerialSpeed.h"
 
 #if defined(__linux__)
 
