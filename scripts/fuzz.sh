@@ -8,7 +8,8 @@
 #
 # TARGET is a name such as parser or fuzz_parser; default: every target.
 # Crashes are written to fuzz/corpus-work/artifacts/ and end the script with
-# a failure. FUZZ_BUILD_DIR chooses the build directory (default build-fuzz).
+# a failure. FUZZ_BUILD_DIR chooses the build directory (default build-fuzz;
+# it must have been configured with -DTAVIX_BUILD_FUZZ=ON and clang).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,9 +24,13 @@ elif [ -n "${1:-}" ] && [[ "$1" =~ ^[0-9]+$ ]]; then
   shift
 fi
 
+# A build directory that is already configured (for example the test
+# script's sanitizer build, which carries the fuzz targets) is used as it is.
 build=${FUZZ_BUILD_DIR:-build-fuzz}
-CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DTAVIX_BUILD_FUZZ=ON -DTAVIX_BUILD_TESTS=OFF -DTAVIX_BUILD_BENCH=OFF >/dev/null
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  CC=clang-14 CXX=clang++-14 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DTAVIX_BUILD_FUZZ=ON -DTAVIX_BUILD_TESTS=OFF -DTAVIX_BUILD_BENCH=OFF >/dev/null
+fi
 
 targets=()
 if [ $# -gt 0 ]; then
