@@ -102,7 +102,7 @@ EscSeqParser::~EscSeqParser() {
 void EscSeqParser::ParseByte(unsigned char c) {
   switch (seqState) {
     case State::Text:
-      textByte(c);
+      textByte(c);  // Text or control; ESC opens a sequence.
       return;
 
     case State::Escape:

@@ -122,7 +122,7 @@ TEST(ParserTest, TextControlBytesAndShiftJis) {
       {"\x82\x7f" "B", "puts(B)"},
       {"\x82\x3f", "puts(?)"},
       {"\x82\xFD" "AB", "puts(B)"},  // 0xFD is a lead byte itself
-      {"\x80\x40\xA0\xB1\xFF\xFC" "B", "puts(B)"},  // lead bytes whose pairs the converter rejects
+      {"\x80\x40\xA0\xB1\xFF\xFC" "B\xE0\x40", "puts(B) puts(\xe6\xbc\xbe)"},  // pairs the converter rejects, then one it takes
       {"\x85\x40\x82\xA0", "puts(\xe3\x81\x82)"},
       {"\x82" + E("7") + "\xA0", "save_attribute(0)"},
       {"\x82" + E("[1;2H") + "B", "move(1,2) puts(B)"},
