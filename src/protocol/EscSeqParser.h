@@ -8,22 +8,18 @@
 #include <string>
 #include <vector>
 
-class edispSDL;
+class ScreenIntf;
 
 class EscSeqParser {
 public:
-  enum SeqState { Text = 0, Escape = 1, Collect = 2 };
-
-  // Longest sequence kept (introducer, parameters and final byte, without
-  // the ESC); a longer one is abandoned when its next byte would not fit.
-  static constexpr std::size_t kMaxSequenceLength = 256;
-
-  explicit EscSeqParser(edispSDL* disp);
+  explicit EscSeqParser(ScreenIntf* disp);
   virtual ~EscSeqParser();
   EscSeqParser(const EscSeqParser&) = delete;
   EscSeqParser& operator=(const EscSeqParser&) = delete;
 
   void ParseByte(unsigned char c);
+  // Carries out one complete sequence: the bytes after ESC, from the
+  // introducer to the final byte.
   void ParseEscapeSequence(const std::string& seq);
   // Splits params at ';' into at most maxCount values; returns the count,
   // or -1 when a field read before the count is reached holds no number
@@ -35,14 +31,22 @@ public:
   // drawn is the same either way.
   void setConversionCacheEnabled(bool on);
 
-  edispSDL* display;
-  int seqState;
-  unsigned char sjisLead;
-  std::string seqBuffer;
-  iconv_t converter;
+  // The unit's firmware version a.b.c.d packed with a in the top byte; 0
+  // until the unit reports it.
   uint32_t fwVersion;
 
 private:
+  // Text: bytes are characters or control codes. Escape: ESC came, the next
+  // byte decides. Collect: after an introducer, parameters until a final byte.
+  enum class State { Text, Escape, Collect };
+
+  // Longest sequence kept (introducer, parameters and final byte, without
+  // the ESC); a longer one is abandoned when its next byte would not fit.
+  static constexpr std::size_t kMaxSequenceLength = 256;
+  // Introducers of the two command groups.
+  static constexpr char kIntroCsi = '[';
+  static constexpr char kIntroUnit = '@';
+
   // Outcome of converting one character: not yet known, drawn as the kept
   // UTF-8 text, or rejected by the converter.
   struct Conversion {
@@ -50,16 +54,20 @@ private:
     unsigned char state;
     char utf8[8];
   };
-  static int extractParams(const char* text, std::size_t len, int* values, int maxCount);
-  void appendToSequence(unsigned char c);
-  void executeSequence();
-  void handleTextByte(unsigned char c);
-  void drawConverted(char* in, std::size_t inLen);
+
+  void textByte(unsigned char c);
   void drawCharacter(unsigned char lead, unsigned char trail);
+  void drawConverted(char* in, std::size_t inLen);
   bool convert(char* in, std::size_t inLen, char* out, std::size_t outSize);
+  static int extractParams(const char* text, std::size_t len, int* values, int maxCount);
   void dispatchCsi(char command, const char* params, std::size_t len);
   void dispatchUnit(char command, const char* params, std::size_t len);
 
+  ScreenIntf* display;
+  State seqState;
+  unsigned char sjisLead;
+  std::string seqBuffer;
+  iconv_t converter;
   bool conversionCacheEnabled;
   std::vector<Conversion> conversions;
 };

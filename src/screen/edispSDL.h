@@ -11,8 +11,9 @@
 #include <vector>
 
 #include "screen/GlyphCache.h"
+#include "screen/ScreenIntf.h"
 
-class edispSDL {
+class edispSDL : public ScreenIntf {
 public:
   edispSDL(const char* title, int x, int y, int w, int h, const char* basePath);
   ~edispSDL();
@@ -30,39 +31,39 @@ public:
   void resumeUpdate();
 
   // Text and cursor.
-  void puts_(const char* text, unsigned len);
+  void puts_(const char* text, unsigned len) override;
   void printw(const char* fmt, ...);
   void vprintw(const char* fmt, va_list args);
   int getLineLength(const char* s) const;
-  void move(int row, int col);
-  void curmove(int dRow, int dCol);
-  void cur_rowtop();
-  void curon();
-  void curoff();
-  void set_attribute(int a);
-  void set_attribute(int a, int b);
-  void set_attribute(int a, int b, int c);
-  void set_attribute(int a, int b, int c, int d);
-  void save_attribute(int slot);
-  void load_attribute(int slot);
+  void move(int row, int col) override;
+  void curmove(int dRow, int dCol) override;
+  void cur_rowtop() override;
+  void curon() override;
+  void curoff() override;
+  void set_attribute(int a) override;
+  void set_attribute(int a, int b) override;
+  void set_attribute(int a, int b, int c) override;
+  void set_attribute(int a, int b, int c, int d) override;
+  void save_attribute(int slot) override;
+  void load_attribute(int slot) override;
 
   // Clearing and erasing.
-  void clear();
-  void del_to_end();
-  void del_row();
-  void del(int n);
-  void init_disp();
-  void set_charsize(int n);
+  void clear() override;
+  void del_to_end() override;
+  void del_row() override;
+  void del(int n) override;
+  void init_disp() override;
+  void set_charsize(int n) override;
 
   // Background layers and pictures.
-  void set_bgbuff(int layer);
-  void clear_bgbuff(int layer);
-  void draw_fillrect(int layer, int w, int h, int x, int y, int colour);
-  void draw_rectangle(int layer, int w, int h, int x, int y, int colour);
-  void draw_line(int layer, int x1, int y1, int x2, int y2, int colour);
-  void draw_ellipse(int layer, int filled, int cx, int cy, int rx, int ry, int colour);
-  void draw_image(int picture, int layer, int x, int y);
-  void draw_image2(int picture, int layer, int folder, int x, int y);
+  void set_bgbuff(int layer) override;
+  void clear_bgbuff(int layer) override;
+  void draw_fillrect(int layer, int w, int h, int x, int y, int colour) override;
+  void draw_rectangle(int layer, int w, int h, int x, int y, int colour) override;
+  void draw_line(int layer, int x1, int y1, int x2, int y2, int colour) override;
+  void draw_ellipse(int layer, int filled, int cx, int cy, int rx, int ry, int colour) override;
+  void draw_image(int picture, int layer, int x, int y) override;
+  void draw_image2(int picture, int layer, int folder, int x, int y) override;
 
   // Read-only views for the application and for tests.
   int getCursorRow() const { return cursorY; }

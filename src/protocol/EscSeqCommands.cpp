@@ -1,0 +1,277 @@
+// The command set: what a complete escape sequence does. Two-byte sequences
+// (ESC 7, ESC 8), the "[" group for the character screen and the "@" group,
+// the unit's own commands for layers, pictures, character size, reset and
+// the firmware version report.
+#include <climits>
+#include <cstring>
+
+#include "protocol/EscSeqParser.h"
+#include "screen/ScreenIntf.h"
+
+namespace {
+
+// Two-byte sequences.
+constexpr char kSaveAttribute = '7';
+constexpr char kLoadAttribute = '8';
+
+// Screen-control selectors of ESC @ n Z.
+constexpr int kZInitDisplay = 0;
+constexpr int kZCharSizeBase = 4;
+constexpr int kZLayerShowBase = 30;
+constexpr int kZLayerClearBase = 70;
+constexpr int kCharSizeCount = 3;
+constexpr int kLayerCount = 4;
+
+// Shapes of ESC @ s ; ... z and the number of values each needs in all
+// (the shape number included).
+constexpr int kShapeFillRect = 0;
+constexpr int kShapeLine = 2;
+constexpr int kShapeEllipse = 3;
+constexpr int kShapeRect = 4;
+constexpr int kShapeValuesMax = 8;
+constexpr int kShapeValuesRect = 7;
+constexpr int kShapeValuesEllipse = 8;
+
+constexpr int kCsiAttributesMax = 6;
+constexpr int kImageValuesMax = 5;
+constexpr int kVersionValues = 4;
+
+}  // namespace
+
+int EscSeqParser::ExtractParamString(const std::string& params, int* values, int maxCount) {
+  return extractParams(params.data(), params.size(), values, maxCount);
+}
+
+int EscSeqParser::extractParams(const char* text, std::size_t len, int* values, int maxCount) {
+  if (maxCount < 1) {
+    return 0;
+  }
+  int count = 0;
+  std::size_t pos = 0;
+  for (;;) {
+    const void* sep = std::memchr(text + pos, ';', len - pos);
+    std::size_t end = sep ? static_cast<std::size_t>(static_cast<const char*>(sep) - text) : len;
+    if (end > pos) {
+      if (text[pos] < '0' || text[pos] > '9') {
+        return -1;  // No number in this field.
+      }
+      long long value = 0;
+      for (std::size_t i = pos; i < end && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > INT_MAX) {
+          return -1;
+        }
+      }
+      values[count++] = static_cast<int>(value);
+    }
+    if (count >= maxCount || sep == nullptr) {
+      return count;
+    }
+    pos = end + 1;
+  }
+}
+
+void EscSeqParser::ParseEscapeSequence(const std::string& seq) {
+  if (seq.empty()) {
+    return;
+  }
+  char intro = seq[0];
+  if (seq.size() == 1) {
+    if (intro == kSaveAttribute) {
+      display->save_attribute(0);
+    } else if (intro == kLoadAttribute) {
+      display->load_attribute(0);
+    }
+    return;
+  }
+  char command = seq[seq.size() - 1];
+  const char* params = seq.data() + 1;
+  std::size_t len = seq.size() - 2;
+  if (intro == kIntroCsi) {
+    dispatchCsi(command, params, len);
+  } else if (intro == kIntroUnit) {
+    dispatchUnit(command, params, len);
+  }
+  // "$" and "(" sequences are collected but carry no command.
+}
+
+// The "[" group: cursor, erasing, attributes, cursor visibility.
+void EscSeqParser::dispatchCsi(char command, const char* params, std::size_t len) {
+  int v[kCsiAttributesMax];
+  bool none = (len == 0);
+  switch (command) {
+    case 'A':
+    case 'B':
+    case 'C':
+    case 'D': {
+      int n = 1;
+      if (!none) {
+        if (extractParams(params, len, v, 1) != 1) {
+          return;
+        }
+        n = v[0];
+      }
+      if (command == 'A') {
+        display->curmove(-n, 0);
+      } else if (command == 'B') {
+        display->curmove(n, 0);
+      } else if (command == 'C') {
+        display->curmove(0, n);
+      } else {
+        display->curmove(0, -n);
+      }
+      return;
+    }
+    case 'H':
+    case 'f':
+      if (none) {
+        display->move(0, 0);
+      } else if (extractParams(params, len, v, 2) == 2) {
+        display->move(v[0], v[1]);
+      }
+      return;
+    case 'J':
+      if (!none && extractParams(params, len, v, 1) == 1 && v[0] == 2) {
+        display->clear();
+      }
+      return;
+    case 'K':
+      if (none) {
+        display->del_to_end();
+      } else if (extractParams(params, len, v, 1) == 1) {
+        if (v[0] == 0) {
+          display->del_to_end();
+        } else if (v[0] == 2) {
+          display->del_row();
+        }
+      }
+      return;
+    case 'X':
+      if (none) {
+        display->del(1);
+      } else if (extractParams(params, len, v, 1) == 1) {
+        display->del(v[0]);
+      }
+      return;
+    case 'm': {
+      if (none) {
+        display->set_attribute(0);
+        return;
+      }
+      switch (extractParams(params, len, v, kCsiAttributesMax)) {
+        case 1: display->set_attribute(v[0]); break;
+        case 2: display->set_attribute(v[0], v[1]); break;
+        case 3: display->set_attribute(v[0], v[1], v[2]); break;
+        case 4: display->set_attribute(v[0], v[1], v[2], v[3]); break;
+        default: break;
+      }
+      return;
+    }
+    case 's':
+      if (none) {
+        display->save_attribute(0);
+      }
+      return;
+    case 'u':
+      if (none) {
+        display->load_attribute(0);
+      }
+      return;
+    case 'h':
+    case 'l':
+      if (len >= 2 && params[0] == '>' && params[1] == '5') {
+        if (command == 'h') {
+          display->curoff();
+        } else {
+          display->curon();
+        }
+      }
+      return;
+    case '*':
+      if (none) {
+        display->clear();
+      }
+      return;
+    default:
+      // L, M, P and g are known but have no effect here; any other final
+      // byte is not a command.
+      return;
+  }
+}
+
+// The "@" group: layers, pictures, character size, reset, version report.
+void EscSeqParser::dispatchUnit(char command, const char* params, std::size_t len) {
+  int v[kShapeValuesMax];
+  bool none = (len == 0);
+  switch (command) {
+    case 'I': {
+      if (none) {
+        display->draw_image(1, 0, 0, 0);
+        return;
+      }
+      switch (extractParams(params, len, v, kImageValuesMax)) {
+        case 2: display->draw_image(v[0], v[1], 0, 0); break;
+        case 3: display->draw_image2(v[0], v[1], v[2], 0, 0); break;
+        case 4: display->draw_image(v[0], v[1], v[2], v[3]); break;
+        case 5: display->draw_image2(v[0], v[1], v[2], v[3], v[4]); break;
+        default: break;
+      }
+      return;
+    }
+    case 'V':
+      if (extractParams(params, len, v, kVersionValues) == kVersionValues) {
+        fwVersion = (static_cast<uint32_t>(v[0]) << 24) | (static_cast<uint32_t>(v[1]) << 16) |
+                    (static_cast<uint32_t>(v[2]) << 8) | static_cast<uint32_t>(v[3]);
+      }
+      return;
+    case 'Z': {
+      if (extractParams(params, len, v, 1) != 1) {
+        return;
+      }
+      int n = v[0];
+      if (n == kZInitDisplay) {
+        display->init_disp();
+      } else if (n >= kZCharSizeBase && n < kZCharSizeBase + kCharSizeCount) {
+        display->set_charsize(n - kZCharSizeBase);
+      } else if (n >= kZLayerShowBase && n < kZLayerShowBase + kLayerCount) {
+        display->set_bgbuff(n - kZLayerShowBase);
+      } else if (n >= kZLayerClearBase && n < kZLayerClearBase + kLayerCount) {
+        display->clear_bgbuff(n - kZLayerClearBase);
+      }
+      return;
+    }
+    case 'z': {
+      int count = extractParams(params, len, v, kShapeValuesMax);
+      if (count < 1) {
+        return;
+      }
+      switch (v[0]) {
+        case kShapeFillRect:
+          if (count >= kShapeValuesRect) {
+            display->draw_fillrect(v[1], v[2], v[3], v[4], v[5], v[6]);
+          }
+          break;
+        case kShapeLine:
+          if (count >= kShapeValuesRect) {
+            display->draw_line(v[1], v[2], v[3], v[4], v[5], v[6]);
+          }
+          break;
+        case kShapeEllipse:
+          if (count >= kShapeValuesEllipse) {
+            display->draw_ellipse(v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+          }
+          break;
+        case kShapeRect:
+          if (count >= kShapeValuesRect) {
+            display->draw_rectangle(v[1], v[2], v[3], v[4], v[5], v[6]);
+          }
+          break;
+        default:
+          break;
+      }
+      return;
+    }
+    default:
+      return;
+  }
+}
