@@ -6,11 +6,11 @@
 
 #include <SDL.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "../input/sdl_events.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/ProcessTerminalInputs.h"
 #include "pty_pair.h"
@@ -21,68 +21,23 @@ namespace {
 const unsigned char kEndOfStep = 0xFF;  // written after each step; no report contains it
 const Uint32 kButtonWindow = 9;
 
-SDL_Event Event(Uint32 type) {
-  SDL_Event e{};
-  e.type = type;
-  return e;
-}
-SDL_Event Key(SDL_Keycode sym, bool down = true, bool repeat = false) {
-  SDL_Event e = Event(down ? SDL_KEYDOWN : SDL_KEYUP);
-  e.key.keysym.sym = sym;
-  e.key.repeat = repeat;
-  return e;
-}
-SDL_Event Up(SDL_Keycode sym) { return Key(sym, false); }
-SDL_Event Text(const char* text) {
-  SDL_Event e = Event(SDL_TEXTINPUT);
-  std::strncpy(e.text.text, text, sizeof e.text.text - 1);
-  return e;
-}
-SDL_Event Focus(Uint32 window, bool gained = true) {
-  SDL_Event e = Event(SDL_WINDOWEVENT);
-  e.window.windowID = window;
-  e.window.event = gained ? SDL_WINDOWEVENT_FOCUS_GAINED : SDL_WINDOWEVENT_FOCUS_LOST;
-  return e;
-}
-SDL_Event Click(Uint8 button, bool down, Uint8 clicks = 1) {
-  SDL_Event e = Event(down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP);
-  e.button.button = button;
-  e.button.clicks = clicks;
-  return e;
-}
-SDL_Event Wheel(Sint32 x, Sint32 y) {
-  SDL_Event e = Event(SDL_MOUSEWHEEL);
-  e.wheel.x = x;
-  e.wheel.y = y;
-  return e;
-}
-// Not pushed but carried out by the test: move the pointer, move a stick
-// axis or a button of the joystick, switch joystick polling off and on.
+// Not pushed but carried out by the test: the pointer moves; the joystick's
+// stick and buttons 0 and 1 (bits of buttons) are set; joystick polling is
+// switched on or off.
 SDL_Event Point(Sint32 x, Sint32 y) {
   SDL_Event e = Event(SDL_MOUSEMOTION);
   e.motion.x = x;
   e.motion.y = y;
   return e;
 }
-SDL_Event Axis(Uint8 axis, Sint16 value) {
-  SDL_Event e = Event(SDL_JOYAXISMOTION);
-  e.jaxis.axis = axis;
-  e.jaxis.value = value;
-  return e;
-}
-SDL_Event Button(Uint8 button, bool down) {
-  SDL_Event e = Event(SDL_JOYBUTTONDOWN);
-  e.jbutton.button = button;
-  e.jbutton.state = down;
+SDL_Event Stick(Sint16 x, Sint16 y, Uint8 buttons = 0) {
+  SDL_Event e{};
+  e.jball = {SDL_JOYBALLMOTION, 0, 0, buttons, 0, 0, 0, x, y};
   return e;
 }
 SDL_Event Joystick(bool on) { return Event(on ? SDL_JOYDEVICEADDED : SDL_JOYDEVICEREMOVED); }
 
-std::string Times(int n, const std::string& s) {
-  std::string all;
-  while (n-- > 0) all += s;
-  return all;
-}
+std::string Repeated(int n, const std::string& s) { return n > 0 ? s + Repeated(n - 1, s) : ""; }
 
 // What happens before a step's first frame, what reaches the unit over all its frames.
 struct Step {
@@ -104,7 +59,7 @@ protected:
     ASSERT_NE(joy, nullptr) << SDL_GetError();
     in.reset(new HumanInputsSDL());
     in->buttonWindowId = kButtonWindow;
-    in->mainWindowId = SDL_GetWindowID(window);
+    in->mainWindowId = 1;
     ASSERT_TRUE(pty.ok());
     ASSERT_TRUE(link.OpenPort(pty.path(), 230400));
     pty.drain(20);
@@ -118,8 +73,12 @@ protected:
   void Apply(SDL_Event e) {
     switch (e.type) {
       case SDL_MOUSEMOTION: SDL_WarpMouseInWindow(window, e.motion.x, e.motion.y); break;
-      case SDL_JOYAXISMOTION: SDL_JoystickSetVirtualAxis(joy, e.jaxis.axis, e.jaxis.value); break;
-      case SDL_JOYBUTTONDOWN: SDL_JoystickSetVirtualButton(joy, e.jbutton.button, e.jbutton.state); break;
+      case SDL_JOYBALLMOTION:
+        SDL_JoystickSetVirtualAxis(joy, 0, e.jball.xrel);
+        SDL_JoystickSetVirtualAxis(joy, 1, e.jball.yrel);
+        SDL_JoystickSetVirtualButton(joy, 0, e.jball.ball & 1);
+        SDL_JoystickSetVirtualButton(joy, 1, e.jball.ball >> 1);
+        break;
       case SDL_JOYDEVICEADDED: in->enableJoystick = true; break;
       case SDL_JOYDEVICEREMOVED: in->enableJoystick = false; break;
       default: ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
@@ -150,11 +109,10 @@ protected:
 };
 
 TEST_F(ReportTest, EventsOfEachFrameReachTheUnitAsReports) {
-  const Uint32 main = in->mainWindowId;
   Run({
       // Nothing from keyboard or mouse before the window has focus; focus alone sends nothing.
       {{Key(SDLK_UP), Up(SDLK_UP), Key(SDLK_HOME), Text("a"), Click(1, true), Wheel(0, 1)}, ""},
-      {{Focus(main)}, "", 200},
+      {{Focus(true)}, "", 200},
       // Arrows, Return, Backspace and navigation keys, one per frame.
       {{Key(SDLK_UP), Up(SDLK_UP)}, "\x1b[A"}, {{Key(SDLK_DOWN), Up(SDLK_DOWN)}, "\x1b[B"},
       {{Key(SDLK_RIGHT), Up(SDLK_RIGHT)}, "\x1b[C"}, {{Key(SDLK_LEFT), Up(SDLK_LEFT)}, "\x1b[D"},
@@ -192,58 +150,41 @@ TEST_F(ReportTest, EventsOfEachFrameReachTheUnitAsReports) {
       {{Key(SDLK_DOWN)}, "\x1b[B"}, {{Key(SDLK_DOWN, true, true)}, "", 28}, {{Text("x")}, "\x1b[Bx"},
       {{}, "", 2}, {{}, "\x1b[B"}, {{}, "", 2}, {{}, "\x1b[B"}, {{Up(SDLK_DOWN)}, "", 40},
       // Held past 255 frames the count starts again.
-      {{Key(SDLK_UP)}, "\x1b[A", 29}, {{}, Times(76, "\x1b[A"), 226}, {{}, "", 30}, {{}, "\x1b[A"},
+      {{Key(SDLK_UP)}, "\x1b[A", 29}, {{}, Repeated(76, "\x1b[A"), 226}, {{}, "", 30}, {{}, "\x1b[A"},
       {{Up(SDLK_UP)}, ""},
       // The button window's digit keys 1 to 5; digit 2 and Up share one report.
-      {{Focus(kButtonWindow)}, ""},
+      {{Focus(true, kButtonWindow)}, ""},
       {{Key(SDLK_5), Key(SDLK_4), Key(SDLK_3), Key(SDLK_1), Up(SDLK_5), Up(SDLK_4), Up(SDLK_3), Up(SDLK_1)},
        "\x1b[B\x1b[C\x1b[D\r"},
       {{Key(SDLK_2), Key(SDLK_UP), Up(SDLK_2), Up(SDLK_UP)}, "\x1b[A"},
       // The joystick: stick past the threshold and two buttons, whatever the focus.
-      {{Focus(main, false), Focus(kButtonWindow, false), Text("a"), Key(SDLK_UP)}, ""},
-      {{Axis(0, -16384), Axis(1, 16384)}, ""}, {{Axis(0, -16385)}, "\x1b[D"}, {{Axis(0, 16385)}, "\x1b[C"},
-      {{Axis(0, 0), Axis(1, 16385)}, "\x1b[B"}, {{Axis(1, -16385)}, "\x1b[A"}, {{Axis(1, 0)}, ""},
-      {{Button(0, true)}, "\r", 29}, {{}, "\r"}, {{Button(0, false), Button(1, true)}, "\b"},
-      {{Button(1, false)}, ""},
+      {{Focus(false), Focus(false, kButtonWindow), Text("a"), Key(SDLK_UP)}, ""},
+      {{Stick(-16384, 16384)}, ""}, {{Stick(-16385, 0)}, "\x1b[D"}, {{Stick(16385, 0)}, "\x1b[C"},
+      {{Stick(0, 16385)}, "\x1b[B"}, {{Stick(0, -16385)}, "\x1b[A"}, {{Stick(0, 0)}, ""},
+      {{Stick(0, 0, 1)}, "\r", 29}, {{}, "\r"}, {{Stick(0, 0, 2)}, "\b"}, {{Stick(0, 0)}, ""},
       // Polling switched off: the joystick is not read until it is switched on again.
-      {{Joystick(false), Axis(0, -32768), Button(0, true)}, "", 40},
-      {{Joystick(true)}, "\x1b[D\r"},
-      {{Axis(0, 0), Button(0, false)}, ""},
+      {{Joystick(false), Stick(-32768, 0, 1)}, "", 40}, {{Joystick(true)}, "\x1b[D\r"}, {{Stick(0, 0)}, ""},
   });
 }
 
-// A frame holding one mouse event, at positions SDL does not give.
-struct MouseAt : HumanInputsIntf {
+// A frame with one mouse event, at positions SDL does not give.
+struct MouseAt : HumanInputsSDL {
   MouseAt(uint32_t code, TPoint pos) : code(code), pos(pos) {}
-  bool ProcessInputs() override { return true; }
-  uint32_t GetBtnTrig(uint32_t) const override { return 0; }
-  uint32_t GetBtnRelease(uint32_t) const override { return 0; }
-  uint32_t GetBtnPress(uint32_t) const override { return 0; }
-  uint32_t GetBtnRepeat(uint32_t) const override { return 0; }
-  uint32_t GetBtnTrigRepeat(uint32_t) const override { return 0; }
   uint32_t GetKey() const override { return KEY_MOUSE; }
   uint32_t GetMouse(TPoint* p) const override { return *p = pos, code; }
-  void UnsetLatch() override {}
   uint32_t code;
   TPoint pos;
 };
 
 TEST_F(ReportTest, MouseCoordinatesAreSentAsUnsigned16BitQuotients) {
-  const struct {
-    uint32_t code;
-    int16_t x, y;
-    int scale;
-    std::string bytes;
-  } cases[] = {
-      {0, 641, 17, 1, "\x1b[<0;641;17M"},  // a drag
-      {1, -3, 10, 1, "\x1b[<1;65533;10M"},
-      {1, -3, 10, 2, "\x1b[<1;65535;5M"},
-      {9, -1, -1, 2, "\x1b[<9;0;0M"},
-      {4, -32768, 32767, 1, "\x1b[<4;32768;32767M"},
-      {4, -32768, 32767, 3, "\x1b[<4;54614;10922M"},
+  const struct { uint32_t code; TPoint pos; int scale; std::string bytes; } cases[] = {
+      {0, {641, 17}, 1, "\x1b[<0;641;17M"},  // a drag
+      {1, {-3, 10}, 1, "\x1b[<1;65533;10M"},
+      {9, {-3, -1}, 2, "\x1b[<9;65535;0M"},
+      {4, {-32768, 32767}, 3, "\x1b[<4;54614;10922M"},
   };
   for (const auto& c : cases) {
-    MouseAt state(c.code, {c.x, c.y});
+    MouseAt state(c.code, c.pos);
     EXPECT_TRUE(ProcessTerminalInputs(&state, &link, c.scale));
     EXPECT_EQ(pty.readExactly(c.bytes.size(), 2000), c.bytes);
   }
