@@ -33,7 +33,7 @@ if [ "$MODE" = package ]; then
   shows() {
     local f="" want=""
     for p in "$@"; do f+="%[hex:p{${p%=*}}] " want+="${p#*=} "; done
-    import -window "$WID" "$W/shot.ppm" && [ "$(convert "$W/shot.ppm" -format "$f" info:)" = "$want" ]
+    import -window "$WID" -depth 8 "$W/shot.ppm" && [ "$(convert "$W/shot.ppm" -format "$f" info:)" = "$want" ]
   }
   retry shows 620,8=2040A0 536,124=00A078 52,220=F8C800 100,220=282848 || fail "the title page was not drawn"
   xdotool key Right
