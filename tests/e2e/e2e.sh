@@ -29,7 +29,7 @@ retry started 2>/dev/null || fail "the main loop did not start"
 xdotool windowfocus --sync "$WID"
 
 if [ "$MODE" = package ]; then
-  # x,y=RRGGBB ...: the window shows these pixels.
+  # x,y=RRGGBB ...: the window shows these pixels (the header band, the ellipse, the box, the tile beside it).
   shows() {
     local f="" want=""
     for p in "$@"; do f+="%[hex:p{${p%=*}}] " want+="${p#*=} "; done
