@@ -4,13 +4,12 @@
 #include <cstdio>
 
 #include "input/human_inputs_intf.h"
+#include "protocol/UnitWire.h"
 #include "serial/CommSerial.h"
 
 namespace {
 
-const unsigned char ESC = 0x1B;
-const unsigned char CR = 0x0D;
-const unsigned char BS = 0x08;
+using namespace unit_wire;
 
 // One button report: the bits that trigger it and the bytes it sends.
 struct ButtonReport {
@@ -21,20 +20,18 @@ struct ButtonReport {
 
 // Tested one after another; several can go out in one frame.
 const ButtonReport kButtonReports[] = {
-    {BTN_UP | BTN_KEY2, {ESC, '[', 'A'}, 3},
-    {BTN_DOWN | BTN_KEY3, {ESC, '[', 'B'}, 3},
-    {BTN_RIGHT | BTN_KEY4, {ESC, '[', 'C'}, 3},
-    {BTN_LEFT | BTN_KEY1, {ESC, '[', 'D'}, 3},
-    {BTN_ENTER, {CR}, 1},
-    {BTN_BACK, {BS}, 1},
+    {BTN_UP | BTN_KEY2, {kEsc, '[', kCursorUpFinal}, 3},
+    {BTN_DOWN | BTN_KEY3, {kEsc, '[', kCursorDownFinal}, 3},
+    {BTN_RIGHT | BTN_KEY4, {kEsc, '[', kCursorRightFinal}, 3},
+    {BTN_LEFT | BTN_KEY1, {kEsc, '[', kCursorLeftFinal}, 3},
+    {BTN_ENTER, {kCarriageReturn}, 1},
+    {BTN_BACK, {kBackspace}, 1},
 };
 
-// Final bytes of the three-byte key reports, indexed from KEY_HOME.
-const unsigned char kNavigationFinal[] = {'1', '4', '5', '6'};
-// Final bytes of ESC O <final>, indexed from KEY_F1 (F1..F10).
-const unsigned char kFunctionFinal[] = {'P', 'Q', 'R', 'S', 'T', 'U', 'V', 'W', 'X', 'Y'};
-// Digit of the six-byte wheel report, indexed from KEY_WHEEL_UP.
-const char kWheelDigit[] = {'5', '6', '7', '8'};
+// The key tables below are indexed from KEY_HOME, KEY_F1 and KEY_WHEEL_UP.
+static_assert(sizeof kNavigationFinals == KEY_PAGEDOWN - KEY_HOME + 1, "one final per navigation key");
+static_assert(sizeof kFunctionFinals == KEY_F10 - KEY_F1 + 1, "one final per function key F1..F10");
+static_assert(sizeof kWheelDigits == KEY_WHEEL_RIGHT - KEY_WHEEL_UP + 1, "one digit per wheel direction");
 
 const size_t kMouseReportSize = 32;
 
@@ -50,23 +47,21 @@ unsigned ScreenCoordinate(int16_t window, int scale) {
 
 bool SendKeyReport(HumanInputsIntf* inputs, CommSerial* link, uint32_t key, int scale) {
   if (key == KEY_BACKSPACE) {
-    const unsigned char bs = BS;
-    Send(link, &bs, 1);
+    Send(link, &kBackspace, 1);
     return true;
   }
   if (key >= KEY_HOME && key <= KEY_PAGEDOWN) {
-    const unsigned char bytes[3] = {ESC, '[', kNavigationFinal[key - KEY_HOME]};
+    const unsigned char bytes[3] = {kEsc, '[', kNavigationFinals[key - KEY_HOME]};
     Send(link, bytes, 3);
     return true;
   }
   if (key >= KEY_F1 && key <= KEY_F10) {
-    const unsigned char bytes[3] = {ESC, 'O', kFunctionFinal[key - KEY_F1]};
+    const unsigned char bytes[3] = {kEsc, kFunctionIntro, kFunctionFinals[key - KEY_F1]};
     Send(link, bytes, 3);
     return true;
   }
   if (key >= KEY_WHEEL_UP && key <= KEY_WHEEL_RIGHT) {
-    const unsigned char bytes[6] = {ESC, '@', '9', '9',
-                                    static_cast<unsigned char>(kWheelDigit[key - KEY_WHEEL_UP]), 'y'};
+    const unsigned char bytes[6] = {kEsc, '@', '9', '9', kWheelDigits[key - KEY_WHEEL_UP], 'y'};
     Send(link, bytes, 6);
     return true;
   }
@@ -79,7 +74,7 @@ bool SendKeyReport(HumanInputsIntf* inputs, CommSerial* link, uint32_t key, int 
     TPoint pos = {0, 0};
     const uint32_t code = inputs->GetMouse(&pos);
     char report[kMouseReportSize];
-    const int n = std::snprintf(report, sizeof(report), "\x1b[<%u;%u;%uM", static_cast<unsigned>(code),
+    const int n = std::snprintf(report, sizeof(report), kMouseReportFormat, static_cast<unsigned>(code),
                                 ScreenCoordinate(pos.x, scale), ScreenCoordinate(pos.y, scale));
     if (n <= 0) return false;
     const unsigned len = static_cast<unsigned>(n) < sizeof(report) ? static_cast<unsigned>(n)

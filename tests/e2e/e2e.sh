@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The demo program in a real X window under a private Xvfb, driven by xdotool.
+#   e2e.sh input BUILD    keys, text, mouse, wheel and a resize reach the unit as reports
+#   e2e.sh package BUILD  the Debian package, unpacked, draws the demo and answers a key
+set -euo pipefail
+MODE=$1 BUILD=$(cd "$2" && pwd) W=$(mktemp -d /tmp/tavix_e2e.XXXXXX)
+trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$W"' EXIT
+TOOLS="Xvfb xdotool"; [ "$MODE" = package ] && TOOLS+=" cpack dpkg-deb import convert"
+for t in $TOOLS; do command -v "$t" >/dev/null || { echo "e2e.$MODE: $t missing"; exit 77; }; done
+fail() { echo "e2e.$MODE: $*"; tail -20 "$W/log"; exit 1; }
+hex() { od -An -v -tx1 | tr -s ' \n' ' ' | sed 's/ $//'; }
+retry() { for _ in $(seq 100); do "$@" && return; sleep 0.2; done; false; }
+
+DEMO=$BUILD/tavixDispDemo ARGS=(--replay /dev/null)
+if [ "$MODE" = package ]; then
+  (cd "$BUILD" && cpack -G DEB -B "$W/pkg" >"$W/log" 2>&1) || fail "cpack failed"
+  dpkg -x "$W"/pkg/tavixdisp_*.deb "$W/root"
+  [ -f "$W/root/usr/share/applications/tavixDisp.desktop" ] || fail "the package has no menu entry"
+  DEMO=$W/root/usr/bin/tavixDispDemo ARGS=()
+fi
+Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$W/display" 2>/dev/null &
+retry test -s "$W/display" || fail "Xvfb did not start"
+export DISPLAY=:$(cat "$W/display")
+HOME=$W env -u SDL_VIDEODRIVER -u XDG_DATA_HOME "$DEMO" --record "$W/rx" "${ARGS[@]}" >"$W/log" 2>&1 &
+WID=$(timeout 20 xdotool search --sync --name T.A.V.I.X | head -1) || fail "no window"
+# The main loop runs once a keep-alive follows the answered version request.
+started() { hex <"$W/rx" | grep -q "79 00 fe"; }
+retry started 2>/dev/null || fail "the main loop did not start"
+xdotool windowfocus --sync "$WID"
+
+if [ "$MODE" = package ]; then
+  # x,y=RRGGBB ...: the window shows these pixels (the header band, the ellipse, the box, the tile beside it).
+  shows() {
+    local f="" want=""
+    for p in "$@"; do f+="%[hex:p{${p%=*}}] " want+="${p#*=} "; done
+    import -window "$WID" -depth 8 "$W/shot.ppm" && [ "$(convert "$W/shot.ppm" -format "$f" info:)" = "$want" ]
+  }
+  retry shows 620,8=2040A0 536,124=00A078 52,220=F8C800 100,220=282848 || fail "the title page was not drawn"
+  xdotool key Right
+  retry shows 620,8=2040A0 52,220=282848 100,220=F8C800 || fail "the box did not move on the Right arrow"
+  exit 0
+fi
+
+# Each step: the reports it adds, then the xdotool command; all reports so far must arrive, no others.
+reports() { hex <"$W/rx" | sed 's/ fe//g; s/ 1b 40 39 39 39 79 00//g'; }
+arrived() { [ "$(reports)" = "$EXP" ]; }
+EXP=""
+step() {
+  EXP+=$(printf '%s' "$1" | hex); shift
+  xdotool "$@"
+  retry arrived || fail "after '$*' the unit has '$(reports)', expected '$EXP'"
+}
+step $'\e[A' key Up
+step $'\r' key Return
+step $'\e[1' key Home
+step a type a
+step $'\e[<1;300;200M' mousemove --window "$WID" 300 200 mousedown 1
+step $'\e[<9;300;200M' mouseup 1
+step $'\e@995y' click 4
+# 1000 x 700 snaps to two screens each way: window pixels are halved from now on.
+xdotool windowsize "$WID" 1000 700
+snapped() { xdotool getwindowgeometry "$WID" | grep -q "Geometry: 1280x768"; }
+retry snapped || fail "the window is not 1280x768"
+step $'\e[<1;300;201M' mousemove --window "$WID" 601 403 mousedown 1
+step $'\e[<9;300;201M' mouseup 1
