@@ -1,87 +1,52 @@
 #include "app_harness.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "app_http_server.h"
+#include "protocol/UnitWire.h"
 #include "screen/edispSDL.h"
 
 namespace app_test {
-
 namespace {
-const std::string kVersionRequest("\x1b@999y\0", 7);
-const std::string kVersionReply = "\x1b@1;2;3;4V";
+const std::string kRequest(reinterpret_cast<const char*>(unit_wire::kVersionRequest), unit_wire::kVersionRequestSize);
 }  // namespace
 
-double nowMs() {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
-ScriptedUnit::ScriptedUnit(bool answerVersion, std::string greeting)
-    : answerVersion(answerVersion), greeting(std::move(greeting)) {
-  if (pty.ok()) thread = std::thread(&ScriptedUnit::run, this);
-}
-
-void ScriptedUnit::unplug() {
-  stop = true;
-  if (thread.joinable()) thread.join();
-  pty.closeMaster();
-}
-
-void ScriptedUnit::run() {
-  size_t scanned = 0;
-  while (!stop) {
-    pollfd p{pty.masterFd(), POLLIN, 0};
-    if (poll(&p, 1, 20) != 1) continue;
-    char buffer[256];
-    const ssize_t n = read(pty.masterFd(), buffer, sizeof buffer);
-    if (n <= 0) {
-      // No slave open at the moment (the program closed the port).
-      usleep(5000);
-      continue;
-    }
-    const double at = nowMs();
-    int newRequests = 0;
-    bool greet = false;
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      for (ssize_t i = 0; i < n; ++i) {
-        if (static_cast<unsigned char>(buffer[i]) != 0xFE) continue;
-        greet = greet || keepAlives.empty();
-        keepAlives.push_back(at);
+ScriptedUnit::ScriptedUnit() {
+  thread = std::thread([this] {
+    for (size_t scanned = 0; !stop;) {
+      pollfd p{pty.masterFd(), POLLIN, 0};
+      char buffer[512];
+      const ssize_t n = reading && poll(&p, 1, 5) == 1 ? ::read(pty.masterFd(), buffer, sizeof buffer) : 0;
+      if (n <= 0) {
+        usleep(2000);  // not reading, or no slave open (the program closed the port)
+        continue;
       }
+      std::unique_lock<std::mutex> lock(mutex);
       bytes.append(buffer, static_cast<size_t>(n));
-      for (size_t found; (found = bytes.find(kVersionRequest, scanned)) != std::string::npos; ++newRequests) {
-        requests.push_back(at);
-        scanned = found + kVersionRequest.size();
-      }
+      for (size_t at; (at = bytes.find(kRequest, scanned)) != std::string::npos; scanned = at + kRequest.size())
+        pty.write(std::string("\x1b@1;2;3;4V"), 500);
     }
-    if (greet && !greeting.empty()) pty.write(greeting);
-    for (int i = 0; i < newRequests && answerVersion; ++i) pty.write(kVersionReply);
-  }
+  });
 }
 
-std::string ScriptedUnit::received() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return bytes;
+size_t ScriptedUnit::fillLineTowardsUnit() {
+  const int slave = ::open(pty.path(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  const std::string block(1024, 'f');
+  size_t taken = 0;
+  for (ssize_t n = 1; slave >= 0 && n > 0; taken += std::max<ssize_t>(n, 0)) n = ::write(slave, block.data(), block.size());
+  if (slave >= 0) ::close(slave);
+  return taken;
 }
 
-std::vector<double> ScriptedUnit::keepAliveTimes() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return keepAlives;
-}
-
-std::vector<double> ScriptedUnit::versionRequestTimes() const {
-  std::lock_guard<std::mutex> lock(mutex);
-  return requests;
-}
-
-void pushQuit() {
-  SDL_Event event{};
-  event.type = SDL_QUIT;
-  SDL_PushEvent(&event);
+bool pointLink(const std::string& link, const std::string& target) {
+  const std::string temporary = link + ".new";
+  unlink(temporary.c_str());
+  return symlink(target.c_str(), temporary.c_str()) == 0 && rename(temporary.c_str(), link.c_str()) == 0;
 }
 
 void pushWindowEvent(const AppProbe& probe, Uint8 subEvent, int data1, int data2) {
@@ -90,43 +55,40 @@ void pushWindowEvent(const AppProbe& probe, Uint8 subEvent, int data1, int data2
   SDL_PushEvent(&event);
 }
 
+void pushText(const AppProbe& probe, char c) {
+  SDL_Event event{};
+  event.text.type = SDL_TEXTINPUT;
+  event.text.windowID = SDL_GetWindowID(probe.disp->getWindow());
+  event.text.text[0] = c;
+  SDL_PushEvent(&event);
+}
+
 AppConfig AppTest::config(const std::string& devicePath) {
   AppConfig cfg;
   cfg.devicePath = devicePath;
   cfg.prefsDir = dir.path();
   cfg.basePath = TAVIX_BUILD_DIR;
-  cfg.firmwarePageUrl = "http://127.0.0.1:" + std::to_string(closedLoopbackPort()) + "/";
-  cfg.alertSink = [this](const AlertRequest& request) {
-    alerts.push_back(request);
-    if (onAlert) onAlert(request);
-    return alertAnswer;
-  };
-  cfg.urlOpener = [this](const std::string& url) { openedUrls.push_back(url); };
+  cfg.firmwarePageUrl = refusedUrl();
+  cfg.alertSink = [this](const AlertRequest& request) { return alerts.push_back(request), 1; };
+  cfg.urlOpener = [](const std::string&) {};
   return cfg;
 }
 
-int AppTest::run(AppConfig cfg, std::function<void(const AppProbe&)> probe, double limitMs) {
-  const double start = nowMs();
-  bool overdue = false;
+int AppTest::runLoop(AppConfig cfg, std::function<bool(const AppProbe&)> probe, double limitMs) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double, std::milli>(limitMs);
+  bool going = true, overdue = false;
   cfg.probe = [&](const AppProbe& view) {
-    if (probe) probe(view);
-    if (!overdue && nowMs() - start > limitMs) {
-      overdue = true;
-      pushQuit();
-    }
+    if (view.stage != AppProbe::LoopPass || !going) return;
+    overdue = std::chrono::steady_clock::now() > end;
+    going = !overdue && probe(view);
+    if (going) return;
+    SDL_Event quit{};
+    quit.type = SDL_QUIT;
+    SDL_PushEvent(&quit);
   };
   const int status = runTavixDisp(cfg);
   EXPECT_FALSE(overdue) << "the run had to be stopped after " << limitMs << " ms";
   return status;
-}
-
-int AppTest::runLoop(AppConfig cfg, std::function<bool(const AppProbe&)> probe) {
-  bool going = true;
-  return run(std::move(cfg), [&](const AppProbe& view) {
-    if (view.stage != AppProbe::LoopPass || !going) return;
-    going = probe(view);
-    if (!going) pushQuit();
-  });
 }
 
 }  // namespace app_test

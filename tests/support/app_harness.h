@@ -1,17 +1,15 @@
-// Running the whole program in-process against a scripted unit on a
-// pseudo-terminal: the unit thread records what the program sends and
-// answers version requests; the fixture points every seam of the program
-// at a temporary directory, a closed firmware page and recorded alerts.
+// The whole program run in-process against a scripted unit on a
+// pseudo-terminal, with its preferences in a temporary directory, a
+// firmware page nobody serves and its alerts recorded.
 #pragma once
 
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "app/App.h"
 #include "app_files.h"
@@ -19,74 +17,68 @@
 
 namespace app_test {
 
-// Milliseconds on the steady clock, shared by the unit thread and probes.
-double nowMs();
+// The comment lines every written preference file starts with.
+const std::string kPrefsHead =
+    "; baudrate: COMポートの通信速度。通常使用時は変更する必要はありません。\n"
+    "; checked_date: ファームアウェアの更新を最後にチェックした日付\n"
+    "; checked_fw_ver: 最後に確認したファームウェアのバージョン\n"
+    "; enable_joystick: 1に設定する事でPCに接続されたジョイスティック操作を有効化(方向キー=↑↓←→,ボタン１=Enter,ボタン2=BS)\n"
+    "; window_x, window_y: 前回終了時のウィンドウ位置\n";
 
-// The unit's side of the link, played on its own thread.
+// The unit's side of the link, played on its own thread: records what the
+// program sends, answers each version request with version 1.2.3.4, can
+// stop reading (a hung unit) and can be unplugged.
 class ScriptedUnit {
 public:
-  // answerVersion: reply to each version request with version 1.2.3.4.
-  // greeting: sent once, when the first keep-alive byte arrives.
-  explicit ScriptedUnit(bool answerVersion = true, std::string greeting = "");
+  ScriptedUnit();
   ~ScriptedUnit() { unplug(); }
-  ScriptedUnit(const ScriptedUnit&) = delete;
-  ScriptedUnit& operator=(const ScriptedUnit&) = delete;
-
   bool ok() const { return pty.ok(); }
   const std::string& path() const { return pty.slavePath(); }
-  int slaveFd() const { return pty.slaveFd(); }
-
-  void send(const std::string& data) { pty.write(data); }
-  // Stops playing and closes the master: the program's side hangs up.
-  void unplug();
-
-  std::string received() const;
-  // Arrival times, in nowMs() milliseconds, of each keep-alive byte and
-  // each version request.
-  std::vector<double> keepAliveTimes() const;
-  std::vector<double> versionRequestTimes() const;
-  int versionRequests() const { return static_cast<int>(versionRequestTimes().size()); }
+  bool send(const std::string& bytes) { return pty.write(bytes); }
+  void stopReading() { reading = false; }
+  void resumeReading() { reading = true; }
+  // Fills the line towards the unit until it takes nothing more; returns
+  // the bytes it took.
+  size_t fillLineTowardsUnit();
+  // Closes the master: the program's port hangs up.
+  void unplug() {
+    stop = true;
+    if (thread.joinable()) thread.join();
+    pty.closeMaster();
+  }
+  std::string received() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return bytes;
+  }
+  int keepAlives() const {
+    const std::string all = received();
+    return static_cast<int>(std::count(all.begin(), all.end(), '\xFE'));
+  }
 
 private:
-  void run();
-
   PtyPair pty;
-  const bool answerVersion;
-  const std::string greeting;
-  std::atomic<bool> stop{false};
+  std::atomic<bool> stop{false}, reading{true};
   mutable std::mutex mutex;
   std::string bytes;
-  std::vector<double> keepAlives, requests;
   std::thread thread;
 };
 
-void pushQuit();
+// Points the symbolic link at target, replacing any previous one in one step.
+bool pointLink(const std::string& link, const std::string& target);
 void pushWindowEvent(const AppProbe& probe, Uint8 subEvent, int data1 = 0, int data2 = 0);
+void pushText(const AppProbe& probe, char c);
 
 class AppTest : public ::testing::Test {
 protected:
-  void SetUp() override { ASSERT_FALSE(dir.path().empty()); }
-
-  // A configuration for a run against devicePath: prefs in the temporary
-  // directory, fonts from the build, a firmware page nobody serves, alerts
-  // recorded and answered with alertAnswer.
   AppConfig config(const std::string& devicePath);
-  // Runs the program with the probe; a run still going after limitMs is
-  // asked to quit and the test fails.
-  int run(AppConfig cfg, std::function<void(const AppProbe&)> probe = nullptr, double limitMs = 60000);
-  // Runs, calling probe at each main-loop pass until it returns false; then
-  // the program is asked to quit.
-  int runLoop(AppConfig cfg, std::function<bool(const AppProbe&)> probe);
-
-  std::string prefsPath() const { return dir.file("tavixDisp.prefs"); }
-  std::string prefsText() const { return readFile(prefsPath()); }
-  void writePrefs(const std::string& lines) { ASSERT_TRUE(writeFile(prefsPath(), lines)); }
+  // Runs the program; probe is called at each main-loop pass until it
+  // returns false, then the program is asked to quit. A run still going
+  // after limitMs is asked to quit and the test fails.
+  int runLoop(AppConfig cfg, std::function<bool(const AppProbe&)> probe, double limitMs = 30000);
+  std::string prefsText() const { return readFile(dir.file("tavixDisp.prefs")); }
 
   TempDir dir;
   std::vector<AlertRequest> alerts;
-  int alertAnswer = 1;
-  std::function<void(const AlertRequest&)> onAlert;
-  std::vector<std::string> openedUrls;
 };
 
 }  // namespace app_test
