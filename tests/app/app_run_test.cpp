@@ -1,7 +1,6 @@
 // The whole program against a scripted unit: the handshake and first run,
-// the window events, and a unit that is not there.
+// and the window events.
 #include "app_harness.h"
-#include "screen/edispSDL.h"
 
 namespace app_test {
 namespace {
@@ -22,8 +21,8 @@ TEST_F(AppTest, ResizesSnapAndMovesAndSizesAreStoredUntilQuit) {
   std::string fileBeforeQuit;
   EXPECT_EQ(runLoop(config(unit.path()),
                     [&](const AppProbe& probe) {
-                      if (pass == 0) pushWindowEvent(probe, SDL_WINDOWEVENT_RESIZED, 1000, 700);
-                      if (pass == 1) pushWindowEvent(probe, SDL_WINDOWEVENT_MOVED, -20, -5);
+                      if (pass == 0) pushEvent(probe, SDL_WINDOWEVENT_RESIZED, 1000, 700);
+                      if (pass == 1) pushEvent(probe, SDL_WINDOWEVENT_MOVED, -20, -5);
                       if (pass == 2) probe.disp->getWindowSize(&w, &h), scale = probe.scale, fileBeforeQuit = prefsText();
                       return ++pass < 3;
                     }),
@@ -31,13 +30,6 @@ TEST_F(AppTest, ResizesSnapAndMovesAndSizesAreStoredUntilQuit) {
   EXPECT_EQ(std::vector<int>({w, h, scale}), std::vector<int>({1280, 768, 2}));
   EXPECT_EQ(fileBeforeQuit.find("\nwindow_"), std::string::npos);
   EXPECT_NE(prefsText().find("window_h = 768\nwindow_w = 1280\nwindow_x = -20\nwindow_y = -5\n"), std::string::npos);
-}
-
-TEST_F(AppTest, MissingDeviceEndsWithTheAlertAndLeavesTheFileAsStartUpWroteIt) {
-  EXPECT_EQ(runLoop(config(dir.file("cu.absent")), [](const AppProbe&) { return true; }), 0);
-  ASSERT_EQ(alerts.size(), 1u);
-  EXPECT_EQ(alerts[0].header + alerts[0].message, "The connection with T.A.V.I.X cannot be established.Exit tavixDisp.");
-  EXPECT_EQ(prefsText(), kPrefsHead + "baudrate = 230400\nenable_joystick = 0\n");
 }
 
 }  // namespace

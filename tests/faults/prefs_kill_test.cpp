@@ -1,14 +1,11 @@
 // The preference file against a writer killed at any moment: the file is
 // always one of the complete versions, never a mix or a cut one.
-#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <random>
 
-#include "app/Prefs.h"
-#include "app_files.h"
+#include "app_harness.h"
 
 namespace {
 
@@ -27,7 +24,6 @@ TEST(PrefsKillTest, FileIsAlwaysAWholeVersionWhenTheWriterIsKilled) {
   uint32_t written = 0;
   for (int round = 0; round < 150; ++round) {
     const pid_t child = fork();
-    ASSERT_GE(child, 0);
     for (const PreferenceMap prefs = version(written + 1); child == 0;) writePrefsData(settings, "tavixDisp.prefs", prefs);
     usleep(static_cast<useconds_t>(random() % 4000));
     kill(child, SIGKILL);

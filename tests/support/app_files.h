@@ -14,7 +14,10 @@ namespace app_test {
 class TempDir {
 public:
   TempDir() : path_(mkdtemp(pattern) ? pattern : "") {}
-  ~TempDir() { std::error_code ignored; if (!path_.empty()) std::filesystem::remove_all(path_, ignored); }
+  ~TempDir() {
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+  }
   // The directory, without a trailing slash.
   const std::string& path() const { return path_; }
   std::string file(const std::string& name) const { return path_ + "/" + name; }
