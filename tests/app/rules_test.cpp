@@ -33,10 +33,9 @@ TEST(WindowRulesTest, ResizesSnapStoredGeometryOpensUnsnappedWithinLimitsMovesAn
   EXPECT_EQ(prefs, (PreferenceMap{{"window_h", 768}, {"window_w", 1280}, {"window_x", 4294967276u}, {"window_y", 7}}));
 }
 
-// The main loop on a fake clock, a pass every 10 ms for 7 s; events by pass:
-// 'T' an input report written, 'U' the unit gone unnoticed, 'L' a loss the
-// link reports, 'P' the unit back. Gives the times of the keep-alive bytes
-// and of the reconnection attempts.
+// The main loop on a fake clock, a pass every 10 ms for 7 s; events by pass: 'T' an input report
+// written, 'U' the unit gone unnoticed, 'L' a loss the link reports, 'P' the unit back. Gives the
+// times of the keep-alive bytes and of the reconnection attempts.
 std::pair<Times, Times> runLoop(uint32_t start, const std::map<int, char>& events) {
   LinkDeadlines deadlines;
   deadlines.start(start);
@@ -66,9 +65,8 @@ TEST(LinkDeadlinesTest, KeepAliveAndReconnectionFollowTheirIntervals) {
   for (const auto& [name, start, events, expected] : cases) EXPECT_EQ(runLoop(start, events), expected) << name;
 }
 
-// The handshake against a fake unit: a pause is 1 ms, a parsed byte parseMs.
-// The unit greets with some bytes and answers request answerOn (0: never)
-// with 10 bytes. Gives the requests and the times of settle end and done.
+// The handshake against a fake unit: a pause is 1 ms, a parsed byte parseMs. The unit greets with some
+// bytes, answers request answerOn (0: never) with 10; gives the requests, the settle's end and the end.
 Times handshake(uint32_t start, int greeting, uint32_t answerOn, uint32_t parseMs, bool chatty) {
   HandshakeSteps steps(start);
   uint32_t now = start, requests = 0, settledAt = 0;

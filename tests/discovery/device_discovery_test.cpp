@@ -19,7 +19,6 @@ TEST(DeviceDiscoveryTest, PicksTheLastUnitPathElseTheDefault) {
 
 TEST(DeviceDiscoveryTest, ListsCalloutLinksInNameOrderAndSkipsEverythingElse) {
   app_test::TempDir dir;
-  EXPECT_TRUE(listSerialCalloutDevices(dir.file("absent")).empty());
   for (const char* name : {"cu.usbmodemMB2", "cu.SLAB", "cu.usbmodemMB1", "tty.usbmodemMB1", "cux"})
     ASSERT_EQ(symlink("/dev/null", dir.file(name).c_str()), 0);
   ASSERT_EQ(mkdir(dir.file("cu.directory").c_str(), 0755), 0);

@@ -10,7 +10,7 @@
 namespace {
 
 PreferenceMap version(uint32_t n) {
-  PreferenceMap prefs{{"baudrate", 230400 + n}, {"window_x", static_cast<uint32_t>(-20 - int(n))}};
+  PreferenceMap prefs{{"window_x", static_cast<uint32_t>(-20 - int(n))}};
   for (int i = 0; i < 20; ++i) prefs["extra_" + std::to_string(i)] = n * 100 + static_cast<uint32_t>(i);
   return prefs;
 }

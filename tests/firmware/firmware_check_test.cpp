@@ -16,7 +16,7 @@ HttpServer& server() {
   static HttpServer server([](const std::string& path) {
     if (path == "/old") return HttpServer::redirect("/fw");
     if (path == "/elsewhere") return HttpServer::redirect("file:///etc/hostname");
-    return path == "/fw" ? HttpServer::page(kPage) : HttpServer::page("", "404 Not Found");
+    return path == "/fw" ? HttpServer::page(kPage) : HttpServer::page("", "404 Not Found\r\n");
   });
   return server;
 }

@@ -1,12 +1,11 @@
-// Files for tests: a temporary directory removed with its contents at the
-// end, and whole-file reads and writes.
+// Files for tests: a temporary directory removed with its contents, whole-file reads and writes.
 #pragma once
 
 #include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 
 namespace app_test {
@@ -28,9 +27,8 @@ private:
 };
 
 inline std::string readFile(const std::string& path) {
-  std::ostringstream content;
-  content << std::ifstream(path, std::ios::binary).rdbuf();
-  return content.str();
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 inline bool writeFile(const std::string& path, const std::string& content) {

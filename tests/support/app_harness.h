@@ -1,12 +1,14 @@
 // The whole program run in-process against a scripted unit on a
 // pseudo-terminal, with its preferences in a temporary directory, a
-// firmware page nobody serves and its alerts recorded.
+// firmware page nobody serves and its alerts recorded; and a page server.
 #pragma once
 
 #include <SDL.h>
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -16,7 +18,6 @@
 
 #include "app/App.h"
 #include "app_files.h"
-#include "app_http_server.h"
 #include "protocol/UnitWire.h"
 #include "pty_pair.h"
 #include "screen/edispSDL.h"
@@ -30,6 +31,50 @@ const std::string kPrefsHead =
     "; checked_fw_ver: 最後に確認したファームウェアのバージョン\n"
     "; enable_joystick: 1に設定する事でPCに接続されたジョイスティック操作を有効化(方向キー=↑↓←→,ボタン１=Enter,ボタン2=BS)\n"
     "; window_x, window_y: 前回終了時のウィンドウ位置\n";
+
+// An HTTP server on 127.0.0.1, on a thread of its own: each request path gets the handler's raw response.
+class HttpServer {
+public:
+  explicit HttpServer(std::function<std::string(const std::string& path)> handler) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET, address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(listener, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    listen(listener, 8);
+    thread = std::thread([this, handler] {
+      for (int client; (client = accept(listener, nullptr, nullptr)) >= 0; close(client)) {
+        std::string request(8192, '\0');
+        request.resize(std::max<ssize_t>(recv(client, &request[0], request.size(), 0), 0));
+        const size_t start = request.find(' ') + 1;
+        const std::string response = (++requests, handler(request.substr(start, request.find(' ', start) - start)));
+        for (ssize_t sent = 0, n = 1; sent < ssize_t(response.size()) && n > 0; sent += n)
+          n = send(client, &response[sent], response.size() - sent, MSG_NOSIGNAL);
+      }
+    });
+  }
+  ~HttpServer() {
+    shutdown(listener, SHUT_RDWR);
+    thread.join();
+    close(listener);
+  }
+  std::string url(const std::string& path = "/") const { return "http://127.0.0.1:" + std::to_string(port) + path; }
+  int requestCount() const { return requests; }
+  static std::string page(const std::string& body, const std::string& status = "200 OK\r\n") {
+    return "HTTP/1.1 " + status + "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+  }
+  static std::string redirect(const std::string& to) { return page("", "302 Found\r\nLocation: " + to + "\r\n"); }
+
+private:
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  int port = 0;
+  std::atomic<int> requests{0};
+  std::thread thread;
+};
+
+// An address where connections are refused.
+inline std::string refusedUrl() { return HttpServer([](const std::string&) { return ""; }).url(); }
 
 // The unit's side of the link, played on its own thread: records what the
 // program sends, answers each version request with version 1.2.3.4, can
@@ -105,13 +150,8 @@ inline void pushEvent(const AppProbe& probe, Uint8 subEvent, int data1 = 0, int 
 class AppTest : public ::testing::Test {
 protected:
   AppConfig config(const std::string& devicePath) {
-    AppConfig cfg;
-    cfg.devicePath = devicePath;
-    cfg.prefsDir = dir.path();
-    cfg.basePath = TAVIX_BUILD_DIR;
-    cfg.firmwarePageUrl = refusedUrl();
-    cfg.alertSink = [this](const AlertRequest& request) { return alerts.push_back(request), 1; };
-    return cfg;
+    const AlertSink sink = [this](const AlertRequest& request) { return alerts.push_back(request), 1; };
+    return AppConfig{{dir.path(), sink, refusedUrl(), nullptr}, devicePath, "/dev", TAVIX_BUILD_DIR, nullptr};
   }
   // Runs the program; probe is called at each main-loop pass until it
   // returns false, then the program is asked to quit. A run still going
@@ -122,8 +162,7 @@ protected:
     cfg.probe = [&](const AppProbe& view) {
       if (view.stage != AppProbe::LoopPass || !going) return;
       overdue = std::chrono::steady_clock::now() > end;
-      SDL_Event quit{};
-      quit.type = SDL_QUIT;
+      SDL_Event quit{SDL_QUIT};
       if (!(going = !overdue && probe(view))) SDL_PushEvent(&quit);
     };
     const int status = runTavixDisp(cfg);
