@@ -9,8 +9,7 @@ namespace {
 
 TEST(DeviceDiscoveryTest, PicksTheLastUnitPathElseTheDefault) {
   const std::pair<std::vector<std::string>, std::string> cases[] = {
-      {{}, "/dev/cu.SLAB_USBtoUART"},
-      {{"/dev/cu.usbmodem1421", "/dev/tty.usbmodemMB1", "/dev/cu.usbmodemmb1"}, "/dev/cu.SLAB_USBtoUART"},
+      {{}, "/dev/cu.SLAB_USBtoUART"}, {{"/dev/tty.usbmodemMB1", "/dev/cu.usbmodemmb1"}, "/dev/cu.SLAB_USBtoUART"},
       {{"/dev/cu.usbmodemMB0002", "/dev/cu.other", "/dev/cu.usbmodemMB0001"}, "/dev/cu.usbmodemMB0001"},
       {{"/dev/cu.usbmodemMB1", "/dev/cu.usbmodemMB" + std::string(300, '9')}, "/dev/cu.usbmodemMB1"},
   };

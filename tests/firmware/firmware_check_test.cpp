@@ -51,8 +51,10 @@ TEST(FirmwareCheckTest, OffersANewerVersionOncePerDayAndOnlyDownloadRecordsIt) {
 }
 
 TEST(FirmwarePageTest, FollowsRedirectsOverHttpOnlyAndFindsTheFirstPublishedVersionQuickly) {
-  const std::pair<std::string, uint32_t> pages[] = {
-      {server().url("/old"), k1235}, {server().url("/elsewhere"), 0}, {"file:///etc/hostname", 0}, {refusedUrl(), 0}};
+  TempDir dir;
+  ASSERT_TRUE(writeFile(dir.file("page.html"), kPage));
+  const std::pair<std::string, uint32_t> pages[] = {{server().url("/old"), k1235}, {server().url("/elsewhere"), 0},
+                                                    {"file://" + dir.file("page.html"), 0}, {refusedUrl(), 0}};
   for (const auto& c : pages) EXPECT_EQ(getServerFwVersion(Settings{"", nullptr, c.first, nullptr}), c.second) << c.first;
   std::string dotted;
   while (dotted.size() < 1000000) dotted += "1.2.3.";
@@ -60,7 +62,6 @@ TEST(FirmwarePageTest, FollowsRedirectsOverHttpOnlyAndFindsTheFirstPublishedVers
   const std::pair<std::string, uint32_t> bodies[] = {
       {kPage, k1235},
       {row("0.256.0.7"), packed(1, 0, 0, 7)},
-      {row("1.2.3.2147483648"), 0},
       {std::string(1000000, '7'), 0},
       {dotted + "4" + kCellTail, k1234},
       {filler.substr(200) + row("9.8.7.6"), packed(9, 8, 7, 6)},
