@@ -5,9 +5,11 @@
 
 #include <cstdint>
 
+#include "protocol/UnitWire.h"
+
 class LinkDeadlines {
 public:
-  static constexpr uint32_t kKeepAliveIntervalMs = 3000;
+  static constexpr uint32_t kKeepAliveIntervalMs = unit_wire::kKeepAliveIntervalMs;
   static constexpr uint32_t kReconnectIntervalMs = 1000;
 
   // True when now is later than deadline, as signed 32-bit tick values.
