@@ -82,14 +82,14 @@ void requestQuit() {
 }
 
 void prepareProfile(const std::string& prefsDir) {
-  setPrefsDirectory(prefsDir);
+  Settings settings;
+  settings.prefsDir = prefsDir;
   PreferenceMap prefs;
-  readPrefsData("tavixDisp.prefs", prefs);
+  readPrefsData(settings, "tavixDisp.prefs", prefs);
   prefs["checked_date"] = getTodayDate();
   prefs.erase("window_w");
   prefs.erase("window_h");
-  writePrefsData("tavixDisp.prefs", prefs);
-  setPrefsDirectory("");
+  writePrefsData(settings, "tavixDisp.prefs", prefs);
 }
 
 // Presentations seen by the wrapper: the time and the parser's version

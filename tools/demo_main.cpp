@@ -21,12 +21,12 @@ const char kPrefsFile[] = "tavixDisp.prefs";
 // maker's download page means nothing, so the day's check is marked done
 // unless asked for.
 void skipTodaysFirmwareCheck(const std::string& prefsDir) {
-  setPrefsDirectory(prefsDir);
+  Settings settings;
+  settings.prefsDir = prefsDir;
   PreferenceMap prefs;
-  readPrefsData(kPrefsFile, prefs);
+  readPrefsData(settings, kPrefsFile, prefs);
   prefs["checked_date"] = getTodayDate();
-  writePrefsData(kPrefsFile, prefs);
-  setPrefsDirectory("");
+  writePrefsData(settings, kPrefsFile, prefs);
 }
 
 }  // namespace

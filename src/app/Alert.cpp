@@ -10,9 +10,10 @@ namespace {
 
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
-AlertSink& currentSink() {
-  static AlertSink sink;
-  return sink;
+// The settings of code that is handed none: only their sink is used.
+Settings& unsetAlerts() {
+  static Settings settings;
+  return settings;
 }
 
 // Length of the well-formed UTF-8 sequence starting at s[i], or 0 when the
@@ -124,22 +125,27 @@ int platformAlert(const AlertRequest& request) {
 
 }  // namespace
 
-void setAlertSink(AlertSink sink) { currentSink() = std::move(sink); }
-
-int showAlert(const AlertRequest& request) {
+int showAlert(const Settings& settings, const AlertRequest& request) {
   AlertRequest clean = request;
   clean.header = sanitizeUtf8(request.header);
   clean.message = sanitizeUtf8(request.message);
   for (std::string& label : clean.buttons) label = sanitizeUtf8(label);
-  const AlertSink& sink = currentSink();
-  return sink ? sink(clean) : platformAlert(clean);
+  return settings.alertSink ? settings.alertSink(clean) : platformAlert(clean);
 }
 
-void DisplayErrorDialog(const char* header, const char* message) {
+void DisplayErrorDialog(const Settings& settings, const char* header, const char* message) {
   AlertRequest request;
   request.header = header ? header : "";
   request.message = message ? message : "";
   request.buttons = {"OK"};
   request.defaultButton = 0;
-  showAlert(request);
+  showAlert(settings, request);
+}
+
+void setAlertSink(AlertSink sink) { unsetAlerts().alertSink = std::move(sink); }
+
+int showAlert(const AlertRequest& request) { return showAlert(unsetAlerts(), request); }
+
+void DisplayErrorDialog(const char* header, const char* message) {
+  DisplayErrorDialog(unsetAlerts(), header, message);
 }

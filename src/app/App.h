@@ -1,14 +1,13 @@
 // The application: start-up, connection handshake, main loop and shut-down.
-// The seams let tests and the demo run it without a person, without the real
-// /dev and without the internet; the program itself uses the defaults.
+// Its settings let tests and the demo run it without a person, without the
+// real /dev and without the internet; the program itself uses the defaults.
 #pragma once
 
 #include <functional>
 #include <string>
 
-#include "app/Alert.h"
-#include "app/getServerFwVersion.h"
 #include "app/Prefs.h"
+#include "app/Settings.h"
 
 class edispSDL;
 class CommSerial;
@@ -32,14 +31,10 @@ struct AppProbe {
   const char* devicePath;
 };
 
-struct AppConfig {
+struct AppConfig : Settings {
   std::string devicePath;       // empty: discover the unit's device under devDir
   std::string devDir = "/dev";  // where the serial call-out devices are listed
-  std::string prefsDir;         // empty: SDL's per-user preference directory
   std::string basePath;         // empty: SDL_GetBasePath(), else the current directory
-  std::string firmwarePageUrl;  // empty: the build-time page address
-  AlertSink alertSink;          // empty: the platform's message box
-  UrlOpener urlOpener;          // empty: the platform's browser
   // Called on the main thread at each stage; it may push SDL events or talk
   // to the unit, and must not delete anything it is given.
   std::function<void(const AppProbe&)> probe;

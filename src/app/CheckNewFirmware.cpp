@@ -15,7 +15,7 @@ enum PromptButton { kDownload = 0, kLater = 1 };
 
 // True only when the user chose to download; a prompt that could not be
 // shown counts as "Later".
-bool userWantsDownload(uint32_t latest) {
+bool userWantsDownload(const Settings& settings, uint32_t latest) {
   char message[256];
   SDL_snprintf(message, sizeof message, "Latest Version: %d.%d.%d.%d", static_cast<int>(latest >> 24),
                static_cast<int>((latest >> 16) & 255), static_cast<int>((latest >> 8) & 255),
@@ -26,28 +26,28 @@ bool userWantsDownload(uint32_t latest) {
   request.buttons = {"Download", "Later"};
   request.defaultButton = kDownload;
   request.informational = true;
-  return showAlert(request) == kDownload;
+  return showAlert(settings, request) == kDownload;
 }
 
 }  // namespace
 
 void CheckNewFirmware(uint32_t fwVersion, PreferenceMap& prefs) {
-  CheckNewFirmware(fwVersion, prefs, getTodayDate());
+  CheckNewFirmware(Settings(), fwVersion, prefs, getTodayDate());
 }
 
-void CheckNewFirmware(uint32_t fwVersion, PreferenceMap& prefs, uint32_t today) {
+void CheckNewFirmware(const Settings& settings, uint32_t fwVersion, PreferenceMap& prefs, uint32_t today) {
   const auto checked = prefs.find(kCheckedDate);
   const bool due = checked == prefs.end() || checked->second != today;
   if (due) {
     if (prefs.count(kCheckedFwVer) == 0 || prefs[kCheckedFwVer] < fwVersion) {
       prefs[kCheckedFwVer] = fwVersion;
     }
-    const uint32_t latest = getServerFwVersion();
-    if (latest != 0 && latest > prefs[kCheckedFwVer] && userWantsDownload(latest)) {
-      OpenFirmwareURL();
+    const uint32_t latest = getServerFwVersion(settings);
+    if (latest != 0 && latest > prefs[kCheckedFwVer] && userWantsDownload(settings, latest)) {
+      OpenFirmwareURL(settings);
       prefs[kCheckedFwVer] = latest;
     }
   }
   prefs[kCheckedDate] = today;
-  writePrefsData(kPrefsFile, prefs);
+  writePrefsData(settings, kPrefsFile, prefs);
 }

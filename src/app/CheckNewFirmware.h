@@ -10,5 +10,6 @@
 // Uses today's local date. Always ends by writing the preference file.
 void CheckNewFirmware(uint32_t fwVersion, PreferenceMap& prefs);
 
-// The same check for a given date in getTodayDate()'s encoding.
-void CheckNewFirmware(uint32_t fwVersion, PreferenceMap& prefs, uint32_t today);
+// The same check with the given settings, for a given date in
+// getTodayDate()'s encoding.
+void CheckNewFirmware(const Settings& settings, uint32_t fwVersion, PreferenceMap& prefs, uint32_t today);

@@ -1,5 +1,5 @@
-// The program's three long-lived objects, created and destroyed by the
-// application in a fixed order.
+// The program's three long-lived objects, owned by the application: these
+// name them from start-up to shut-down and are null otherwise.
 #pragma once
 
 class edispSDL;

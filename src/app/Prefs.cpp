@@ -31,12 +31,12 @@ const size_t kMaxNameLength = 31;
 // is dropped with everything after it.
 const size_t kMaxFileBytes = 64 * 1024;
 
-std::string g_prefsDirectory;
-
 // The preference directory with its trailing separator, or empty when
 // there is none to be had.
-std::string prefsDirectory() {
-  if (!g_prefsDirectory.empty()) return g_prefsDirectory;
+std::string prefsDirectory(const Settings& settings) {
+  if (!settings.prefsDir.empty()) {
+    return settings.prefsDir.back() == '/' ? settings.prefsDir : settings.prefsDir + '/';
+  }
   char* dir = SDL_GetPrefPath(kPrefsOrg, kPrefsApp);
   if (dir == nullptr) return std::string();
   std::string result(dir);
@@ -126,11 +126,6 @@ bool writeContents(int fd, const PreferenceMap& prefs) {
 
 }  // namespace
 
-void setPrefsDirectory(const std::string& dir) {
-  g_prefsDirectory = dir;
-  if (!g_prefsDirectory.empty() && g_prefsDirectory.back() != '/') g_prefsDirectory += '/';
-}
-
 int readDataToMap1Line(const unsigned char* data, unsigned long length, PreferenceMap& prefs) {
   if (data == nullptr) return 0;
   // The count of consumed bytes has to fit the result.
@@ -153,9 +148,13 @@ int readDataToMap1Line(const unsigned char* data, unsigned long length, Preferen
   return static_cast<int>(consumed);
 }
 
-void readPrefsData(const char* fileName, PreferenceMap& prefs) {
+void readPrefsData(const char* fileName, PreferenceMap& prefs) { readPrefsData(Settings(), fileName, prefs); }
+
+void writePrefsData(const char* fileName, const PreferenceMap& prefs) { writePrefsData(Settings(), fileName, prefs); }
+
+void readPrefsData(const Settings& settings, const char* fileName, PreferenceMap& prefs) {
   if (fileName == nullptr) return;
-  const std::string dir = prefsDirectory();
+  const std::string dir = prefsDirectory(settings);
   if (dir.empty()) return;
   std::FILE* file = std::fopen((dir + fileName).c_str(), "rb");
   if (file == nullptr) return;
@@ -177,9 +176,9 @@ void readPrefsData(const char* fileName, PreferenceMap& prefs) {
   }
 }
 
-void writePrefsData(const char* fileName, const PreferenceMap& prefs) {
+void writePrefsData(const Settings& settings, const char* fileName, const PreferenceMap& prefs) {
   if (fileName == nullptr) return;
-  const std::string dir = prefsDirectory();
+  const std::string dir = prefsDirectory(settings);
   if (dir.empty()) return;
   const std::string path = dir + fileName;
 

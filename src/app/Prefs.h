@@ -7,13 +7,15 @@
 #include <map>
 #include <string>
 
+#include "app/Settings.h"
+
 using PreferenceMap = std::map<std::string, uint32_t>;
 
-// Directory the preference file lives in, ending with a path separator.
-// Empty (the default) means the one SDL_GetPrefPath("tavixProject",
-// "tavixDisp") names. Tests and tools point it elsewhere.
-void setPrefsDirectory(const std::string& dir);
-
+// The file lives in the settings' preference directory, by default the one
+// SDL_GetPrefPath("tavixProject", "tavixDisp") names.
+void readPrefsData(const Settings& settings, const char* fileName, PreferenceMap& prefs);
+void writePrefsData(const Settings& settings, const char* fileName, const PreferenceMap& prefs);
+// The same in the default directory.
 void readPrefsData(const char* fileName, PreferenceMap& prefs);
 void writePrefsData(const char* fileName, const PreferenceMap& prefs);
 int readDataToMap1Line(const unsigned char* data, unsigned long length, PreferenceMap& prefs);

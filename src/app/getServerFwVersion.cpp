@@ -19,16 +19,6 @@ const long kFetchTimeoutSeconds = 15;
 const long kMaxRedirects = 10;
 const char kAllowedProtocols[] = "http,https";
 
-std::string& pageUrlOverride() {
-  static std::string url;
-  return url;
-}
-
-UrlOpener& urlOpener() {
-  static UrlOpener opener;
-  return opener;
-}
-
 // One decimal part of a version; false when it exceeds INT_MAX.
 bool parseVersionPart(const char*& p, const char* end, uint32_t& value) {
   uint64_t v = 0;
@@ -119,31 +109,27 @@ uint32_t extractFirmwareVersion(const std::string& body) {
   return (parts[0] << 24) | (parts[1] << 16) | (parts[2] << 8) | parts[3];
 }
 
-void setFirmwarePageUrl(const std::string& url) {
-  pageUrlOverride() = url;
+std::string firmwarePageUrl(const Settings& settings) {
+  return settings.firmwarePageUrl.empty() ? std::string(TAVIX_FIRMWARE_PAGE_URL) : settings.firmwarePageUrl;
 }
 
-std::string firmwarePageUrl() {
-  return pageUrlOverride().empty() ? std::string(TAVIX_FIRMWARE_PAGE_URL) : pageUrlOverride();
-}
-
-void setUrlOpener(UrlOpener opener) {
-  urlOpener() = std::move(opener);
-}
-
-uint32_t getServerFwVersion() {
+uint32_t getServerFwVersion(const Settings& settings) {
   std::string body;
-  if (!fetchPage(firmwarePageUrl(), body)) {
+  if (!fetchPage(firmwarePageUrl(settings), body)) {
     return 0;
   }
   return extractFirmwareVersion(body);
 }
 
-void OpenFirmwareURL() {
-  const std::string url = firmwarePageUrl();
-  if (urlOpener()) {
-    urlOpener()(url);
+uint32_t getServerFwVersion() { return getServerFwVersion(Settings()); }
+
+void OpenFirmwareURL(const Settings& settings) {
+  const std::string url = firmwarePageUrl(settings);
+  if (settings.urlOpener) {
+    settings.urlOpener(url);
   } else {
     SDL_OpenURL(url.c_str());
   }
 }
+
+void OpenFirmwareURL() { OpenFirmwareURL(Settings()); }

@@ -4,8 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
+
+#include "app/Settings.h"
 
 // Only this much of the page is fetched and searched.
 constexpr std::size_t kMaxFirmwarePageBytes = 4u << 20;
@@ -13,9 +14,11 @@ constexpr std::size_t kMaxFirmwarePageBytes = 4u << 20;
 // Fetches the page (15 s time-out) and returns the first published version
 // on it, packed as (a << 24) | (b << 16) | (c << 8) | d; 0 when the page
 // could not be fetched or publishes no version.
+uint32_t getServerFwVersion(const Settings& settings);
 uint32_t getServerFwVersion();
 
 // Asks the platform to open the page in the default browser.
+void OpenFirmwareURL(const Settings& settings);
 void OpenFirmwareURL();
 
 // The first published version in a page body, packed; 0 when there is none,
@@ -23,10 +26,5 @@ void OpenFirmwareURL();
 // Looks at the first kMaxFirmwarePageBytes bytes only.
 uint32_t extractFirmwareVersion(const std::string& body);
 
-// The page address: the build-time one unless replaced (empty restores it).
-void setFirmwarePageUrl(const std::string& url);
-std::string firmwarePageUrl();
-
-// Opens an address in the browser. Empty restores the platform's opener.
-using UrlOpener = std::function<void(const std::string& url)>;
-void setUrlOpener(UrlOpener opener);
+// The page address: the settings' one, else the build-time one.
+std::string firmwarePageUrl(const Settings& settings);

@@ -1,92 +1,178 @@
-// Running the whole program in-process against a scripted unit on a
-// pseudo-terminal: the unit thread records what the program sends and
-// answers version requests; the fixture points every seam of the program
-// at a temporary directory, a closed firmware page and recorded alerts.
+// The whole program run in-process against a scripted unit on a
+// pseudo-terminal, with its preferences in a temporary directory, a
+// firmware page nobody serves and its alerts recorded; and a page server.
 #pragma once
 
 #include <SDL.h>
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "app/App.h"
 #include "app_files.h"
+#include "protocol/UnitWire.h"
 #include "pty_pair.h"
+#include "screen/edispSDL.h"
 
 namespace app_test {
 
-// Milliseconds on the steady clock, shared by the unit thread and probes.
-double nowMs();
+// The comment lines every written preference file starts with.
+const std::string kPrefsHead =
+    "; baudrate: COMポートの通信速度。通常使用時は変更する必要はありません。\n"
+    "; checked_date: ファームアウェアの更新を最後にチェックした日付\n"
+    "; checked_fw_ver: 最後に確認したファームウェアのバージョン\n"
+    "; enable_joystick: 1に設定する事でPCに接続されたジョイスティック操作を有効化(方向キー=↑↓←→,ボタン１=Enter,ボタン2=BS)\n"
+    "; window_x, window_y: 前回終了時のウィンドウ位置\n";
 
-// The unit's side of the link, played on its own thread.
-class ScriptedUnit {
+// An HTTP server on 127.0.0.1, on a thread of its own: each request path gets the handler's raw response.
+class HttpServer {
 public:
-  // answerVersion: reply to each version request with version 1.2.3.4.
-  // greeting: sent once, when the first keep-alive byte arrives.
-  explicit ScriptedUnit(bool answerVersion = true, std::string greeting = "");
-  ~ScriptedUnit() { unplug(); }
-  ScriptedUnit(const ScriptedUnit&) = delete;
-  ScriptedUnit& operator=(const ScriptedUnit&) = delete;
-
-  bool ok() const { return pty.ok(); }
-  const std::string& path() const { return pty.slavePath(); }
-  int slaveFd() const { return pty.slaveFd(); }
-
-  void send(const std::string& data) { pty.write(data); }
-  // Stops playing and closes the master: the program's side hangs up.
-  void unplug();
-
-  std::string received() const;
-  // Arrival times, in nowMs() milliseconds, of each keep-alive byte and
-  // each version request.
-  std::vector<double> keepAliveTimes() const;
-  std::vector<double> versionRequestTimes() const;
-  int versionRequests() const { return static_cast<int>(versionRequestTimes().size()); }
+  explicit HttpServer(std::function<std::string(const std::string& path)> handler) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET, address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(listener, reinterpret_cast<sockaddr*>(&address), length);
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    listen(listener, 8);
+    thread = std::thread([this, handler] {
+      for (int client; (client = accept(listener, nullptr, nullptr)) >= 0; close(client)) {
+        std::string request(8192, '\0');
+        request.resize(std::max<ssize_t>(recv(client, &request[0], request.size(), 0), 0));
+        const size_t start = request.find(' ') + 1;
+        const std::string response = (++requests, handler(request.substr(start, request.find(' ', start) - start)));
+        for (ssize_t sent = 0, n = 1; sent < ssize_t(response.size()) && n > 0; sent += n)
+          n = send(client, &response[sent], response.size() - sent, MSG_NOSIGNAL);
+      }
+    });
+  }
+  ~HttpServer() {
+    shutdown(listener, SHUT_RDWR);
+    thread.join();
+    close(listener);
+  }
+  std::string url(const std::string& path = "/") const { return "http://127.0.0.1:" + std::to_string(port) + path; }
+  int requestCount() const { return requests; }
+  static std::string page(const std::string& body, const std::string& status = "200 OK\r\n") {
+    return "HTTP/1.1 " + status + "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+  }
+  static std::string redirect(const std::string& to) { return page("", "302 Found\r\nLocation: " + to + "\r\n"); }
 
 private:
-  void run();
-
-  PtyPair pty;
-  const bool answerVersion;
-  const std::string greeting;
-  std::atomic<bool> stop{false};
-  mutable std::mutex mutex;
-  std::string bytes;
-  std::vector<double> keepAlives, requests;
+  const int listener = socket(AF_INET, SOCK_STREAM, 0);
+  int port = 0;
+  std::atomic<int> requests{0};
   std::thread thread;
 };
 
-void pushQuit();
-void pushWindowEvent(const AppProbe& probe, Uint8 subEvent, int data1 = 0, int data2 = 0);
+// An address where connections are refused.
+inline std::string refusedUrl() { return HttpServer([](const std::string&) { return ""; }).url(); }
+
+// The unit's side of the link, played on its own thread: records what the
+// program sends, answers each version request with version 1.2.3.4, can
+// stop reading (a hung unit) and be unplugged (the program's port hangs up).
+class ScriptedUnit {
+public:
+  ScriptedUnit() : thread([this] { play(); }) {}
+  ~ScriptedUnit() { unplug(); }
+  const std::string& path() const { return pty.slavePath(); }
+  bool send(const std::string& bytes) { return pty.write(bytes); }
+  void stopReading() { reading = false; }
+  void unplug() {
+    stop = true;
+    if (thread.joinable()) thread.join();
+    pty.closeMaster();
+  }
+  std::string received() const {
+    std::lock_guard<std::mutex> lock(mutex);
+    return bytes;
+  }
+  int keepAlives() const {
+    const std::string all = received();
+    return static_cast<int>(std::count(all.begin(), all.end(), '\xFE'));
+  }
+  // Fills the line towards the unit until it takes nothing more; returns what it took.
+  size_t fillLineTowardsUnit() {
+    const int slave = ::open(pty.path(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const std::string block(1024, 'f');
+    size_t taken = 0;
+    for (ssize_t n = 1; slave >= 0 && n > 0; taken += std::max<ssize_t>(n, 0)) n = ::write(slave, block.data(), 1024);
+    return ::close(slave), taken;
+  }
+
+private:
+  void play() {
+    const std::string request(reinterpret_cast<const char*>(unit_wire::kVersionRequest), unit_wire::kVersionRequestSize);
+    for (size_t scanned = 0; !stop;) {
+      pollfd p{pty.masterFd(), POLLIN, 0};
+      char buffer[512];
+      const ssize_t n = reading && poll(&p, 1, 5) == 1 ? ::read(pty.masterFd(), buffer, sizeof buffer) : 0;
+      if (n <= 0) {  // not reading, or the program closed the port
+        usleep(2000);
+        continue;
+      }
+      std::lock_guard<std::mutex> lock(mutex);
+      bytes.append(buffer, static_cast<size_t>(n));
+      for (size_t at; (at = bytes.find(request, scanned)) != std::string::npos; scanned = at + request.size())
+        pty.write(std::string("\x1b@1;2;3;4V"), 500);
+    }
+  }
+
+  PtyPair pty;
+  std::atomic<bool> stop{false}, reading{true};
+  mutable std::mutex mutex;
+  std::string bytes;
+  std::thread thread;
+};
+
+// Points the symbolic link at target, replacing any previous one in one step.
+inline bool pointLink(const std::string& link, const std::string& target) {
+  unlink((link + ".new").c_str());
+  return symlink(target.c_str(), (link + ".new").c_str()) == 0 && rename((link + ".new").c_str(), link.c_str()) == 0;
+}
+
+// A window event, or a typed character when subEvent is 0.
+inline void pushEvent(const AppProbe& probe, Uint8 subEvent, int data1 = 0, int data2 = 0) {
+  SDL_Event event{};
+  event.window = {SDL_WINDOWEVENT, 0, SDL_GetWindowID(probe.disp->getWindow()), subEvent, 0, 0, 0, data1, data2};
+  if (subEvent == 0) event.text.type = SDL_TEXTINPUT, event.text.text[0] = static_cast<char>(data1);
+  SDL_PushEvent(&event);
+}
 
 class AppTest : public ::testing::Test {
 protected:
-  void SetUp() override { ASSERT_FALSE(dir.path().empty()); }
-
-  // A configuration for a run against devicePath: prefs in the temporary
-  // directory, fonts from the build, a firmware page nobody serves, alerts
-  // recorded and answered with alertAnswer.
-  AppConfig config(const std::string& devicePath);
-  // Runs the program with the probe; a run still going after limitMs is
-  // asked to quit and the test fails.
-  int run(AppConfig cfg, std::function<void(const AppProbe&)> probe = nullptr, double limitMs = 60000);
-  // Runs, calling probe at each main-loop pass until it returns false; then
-  // the program is asked to quit.
-  int runLoop(AppConfig cfg, std::function<bool(const AppProbe&)> probe);
-
-  std::string prefsPath() const { return dir.file("tavixDisp.prefs"); }
-  std::string prefsText() const { return readFile(prefsPath()); }
-  void writePrefs(const std::string& lines) { ASSERT_TRUE(writeFile(prefsPath(), lines)); }
+  AppConfig config(const std::string& devicePath) {
+    const AlertSink sink = [this](const AlertRequest& request) { return alerts.push_back(request), 1; };
+    return AppConfig{{dir.path(), sink, refusedUrl(), nullptr}, devicePath, "/dev", TAVIX_BUILD_DIR, nullptr};
+  }
+  // Runs the program; probe is called at each main-loop pass until it
+  // returns false, then the program is asked to quit. A run still going
+  // after 30 s is asked to quit and the test fails.
+  int runLoop(AppConfig cfg, std::function<bool(const AppProbe&)> probe) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    bool going = true, overdue = false;
+    cfg.probe = [&](const AppProbe& view) {
+      if (view.stage != AppProbe::LoopPass || !going) return;
+      overdue = std::chrono::steady_clock::now() > end;
+      SDL_Event quit{SDL_QUIT};
+      if (!(going = !overdue && probe(view))) SDL_PushEvent(&quit);
+    };
+    const int status = runTavixDisp(cfg);
+    EXPECT_FALSE(overdue) << "the run had to be stopped";
+    return status;
+  }
+  std::string prefsText() const { return readFile(dir.file("tavixDisp.prefs")); }
 
   TempDir dir;
   std::vector<AlertRequest> alerts;
-  int alertAnswer = 1;
-  std::function<void(const AlertRequest&)> onAlert;
-  std::vector<std::string> openedUrls;
 };
 
 }  // namespace app_test

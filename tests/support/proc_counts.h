@@ -8,11 +8,9 @@ namespace proc_counts {
 
 inline int countEntries(const char* dir) {
   DIR* d = opendir(dir);
-  if (!d) return -1;
   int n = 0;
-  while (readdir(d) != nullptr) ++n;
-  closedir(d);
-  return n;
+  while (d && readdir(d)) ++n;
+  return d ? (closedir(d), n) : -1;
 }
 
 inline int openDescriptors() { return countEntries("/proc/self/fd"); }

@@ -1,5 +1,4 @@
-// Entry point of every test program: forces SDL's display-less drivers
-// unless a test run chose a real display on purpose.
+// Entry point of every test program: SDL's display-less drivers unless a run chose a display.
 #include <gtest/gtest.h>
 #include <cstdlib>
 

@@ -1,0 +1,31 @@
+// When the main loop next writes the keep-alive byte (port open) or tries to
+// reopen the port (port closed). One deadline serves both; times are SDL
+// ticks handed in by the caller and compared across the 32-bit wrap.
+#pragma once
+
+#include <cstdint>
+
+#include "protocol/UnitWire.h"
+
+class LinkDeadlines {
+public:
+  static constexpr uint32_t kKeepAliveIntervalMs = unit_wire::kKeepAliveIntervalMs;
+  static constexpr uint32_t kReconnectIntervalMs = 1000;
+
+  // True when now is later than deadline, as signed 32-bit tick values.
+  static bool passed(uint32_t nowMs, uint32_t deadline) { return static_cast<int32_t>(nowMs - deadline) > 0; }
+
+  // At loop entry: due at once, and again in the next pass.
+  void start(uint32_t nowMs) { deadline = nowMs - kKeepAliveIntervalMs; }
+  bool due(uint32_t nowMs) const { return passed(nowMs, deadline); }
+  // From the old deadline, so a lagging one catches up a byte per pass.
+  void keepAliveSent() { deadline += kKeepAliveIntervalMs; }
+  void reconnectTried() { deadline += kReconnectIntervalMs; }
+  // An input report written to the unit postpones the keep-alive byte.
+  void inputSent(uint32_t nowMs) { deadline = nowMs + kKeepAliveIntervalMs; }
+  // A loss seen from the link itself: a reconnection is due at once.
+  void lost(uint32_t nowMs) { deadline = nowMs - 1; }
+
+private:
+  uint32_t deadline = 0;
+};

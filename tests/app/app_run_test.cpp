@@ -1,0 +1,36 @@
+// The whole program against a scripted unit: the handshake and first run,
+// and the window events.
+#include "app_harness.h"
+
+namespace app_test {
+namespace {
+
+TEST_F(AppTest, FirstRunAsksTheAnsweringUnitOnceAndStoresTheDefaultsAndTheCheck) {
+  ScriptedUnit unit;
+  EXPECT_EQ(runLoop(config(unit.path()), [&](const AppProbe&) { return unit.keepAlives() < 3; }), 0);
+  // The wake-up byte, one request, then a keep-alive byte in each of the first two passes.
+  EXPECT_EQ(unit.received(), std::string("\xFE\x1b@999y\0\xFE\xFE", 10));
+  EXPECT_EQ(prefsText(), kPrefsHead + "baudrate = 230400\nchecked_date = " + std::to_string(getTodayDate()) +
+                             "\nchecked_fw_ver = 16909060\nenable_joystick = 0\n");
+  EXPECT_TRUE(alerts.empty()) << "the firmware page could not be fetched: no prompt";
+}
+
+TEST_F(AppTest, ResizesSnapAndMovesAndSizesAreStoredUntilQuit) {
+  ScriptedUnit unit;
+  int pass = 0, w = 0, h = 0, scale = 0;
+  std::string fileBeforeQuit;
+  EXPECT_EQ(runLoop(config(unit.path()),
+                    [&](const AppProbe& probe) {
+                      if (pass == 0) pushEvent(probe, SDL_WINDOWEVENT_RESIZED, 1000, 700);
+                      if (pass == 1) pushEvent(probe, SDL_WINDOWEVENT_MOVED, -20, -5);
+                      if (pass == 2) probe.disp->getWindowSize(&w, &h), scale = probe.scale, fileBeforeQuit = prefsText();
+                      return ++pass < 3;
+                    }),
+            0);
+  EXPECT_EQ(std::vector<int>({w, h, scale}), std::vector<int>({1280, 768, 2}));
+  EXPECT_EQ(fileBeforeQuit.find("\nwindow_"), std::string::npos);
+  EXPECT_NE(prefsText().find("window_h = 768\nwindow_w = 1280\nwindow_x = -20\nwindow_y = -5\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace app_test

@@ -1,0 +1,94 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <tuple>
+
+#include "app/HandshakeSteps.h"
+#include "app/LinkDeadlines.h"
+#include "app/WindowRules.h"
+
+namespace {
+
+using Times = std::vector<uint32_t>;
+
+TEST(WindowRulesTest, ResizesSnapStoredGeometryOpensUnsnappedWithinLimitsMovesAndSizesAreStored) {
+  const int snaps[][3] = {{1000, 700, 2}, {1000, 500, 1}, {960, 576, 2},    {959, 700, 1},      {1280, 575, 1},
+                          {300, 200, 1},  {-50, -50, 1},  {1920, 1152, 3}, {100000, 100000, 16}};
+  for (const auto& c : snaps) EXPECT_EQ(snappedScale(c[0], c[1]), c[2]) << c[0] << " x " << c[1];
+  const std::pair<PreferenceMap, std::vector<int>> cases[] = {  // x, y, sized, w, h, scale
+      {{}, {40, 40, 0, 640, 384, 1}},
+      {{{"window_w", 1300}, {"window_h", 700}}, {40, 40, 1, 1300, 700, 2}},
+      {{{"window_w", 320}, {"window_h", 192}}, {40, 40, 1, 320, 192, 1}},
+      {{{"window_w", 1300}, {"window_x", 4294967276u}, {"window_y", 100}}, {-20, 100, 0, 640, 384, 1}},
+      {{{"window_w", 10240}, {"window_h", 6144}}, {40, 40, 1, 10240, 6144, 16}},
+      {{{"window_w", 0}, {"window_h", 6145}}, {40, 40, 0, 640, 384, 1}},
+  };
+  for (const auto& c : cases) {
+    const WindowGeometry g = startWindow(c.first);
+    EXPECT_EQ(std::vector<int>({g.x, g.y, g.sized, g.w, g.h, g.scale}), c.second);
+  }
+  PreferenceMap prefs;
+  storeWindowMove(prefs, -20, 7);
+  storeWindowScale(prefs, 2);
+  EXPECT_EQ(prefs, (PreferenceMap{{"window_h", 768}, {"window_w", 1280}, {"window_x", 4294967276u}, {"window_y", 7}}));
+}
+
+// The main loop on a fake clock, a pass every 10 ms for 7 s; events by pass: 'T' an input report
+// written, 'U' the unit gone unnoticed, 'L' a loss the link reports, 'P' the unit back. Gives the
+// times of the keep-alive bytes and of the reconnection attempts.
+std::pair<Times, Times> runLoop(uint32_t start, const std::map<int, char>& events) {
+  LinkDeadlines deadlines;
+  deadlines.start(start);
+  Times keepAlives, reconnects;
+  bool open = true, plugged = true;
+  for (int i = 0; i < 700; ++i) {
+    const uint32_t now = start + 10u * static_cast<uint32_t>(i);
+    const char event = events.count(i) ? events.at(i) : ' ';
+    plugged = event == 'P' || (plugged && event != 'U' && event != 'L');
+    if (open && deadlines.due(now) && (open = plugged)) keepAlives.push_back(now - start), deadlines.keepAliveSent();
+    if (open && event == 'L') open = false, deadlines.lost(now);
+    if (!open && deadlines.due(now)) reconnects.push_back(now - start), deadlines.reconnectTried(), open = plugged;
+    if (event == 'T') deadlines.inputSent(now);
+  }
+  return {keepAlives, reconnects};
+}
+
+TEST(LinkDeadlinesTest, KeepAliveAndReconnectionFollowTheirIntervals) {
+  const std::tuple<const char*, uint32_t, std::map<int, char>, std::pair<Times, Times>> cases[] = {
+      {"two passes, then every 3000 ms", 100000, {}, {{0, 10, 3010, 6010}, {}}},
+      {"across the wrap of the tick", 0xFFFFF000u, {}, {{0, 10, 3010, 6010}, {}}},
+      {"tick still below 3000", 100, {}, {{0, 10, 3010, 6010}, {}}},
+      {"typing postpones", 100000, {{100, 'T'}, {200, 'T'}, {300, 'T'}}, {{0, 10, 6010}, {}}},
+      {"reported loss", 0xFFFFFF00u, {{50, 'L'}, {300, 'P'}}, {{0, 10, 4500}, {500, 1500, 2500, 3500}}},
+      {"failed keep-alive write", 100000, {{100, 'U'}, {450, 'P'}}, {{0, 10, 6010}, {3010, 4010, 5010}}},
+  };
+  for (const auto& [name, start, events, expected] : cases) EXPECT_EQ(runLoop(start, events), expected) << name;
+}
+
+// The handshake against a fake unit: a pause is 1 ms, a parsed byte parseMs. The unit greets with some
+// bytes, answers request answerOn (0: never) with 10; gives the requests, the settle's end and the end.
+Times handshake(uint32_t start, int greeting, uint32_t answerOn, uint32_t parseMs, bool chatty) {
+  HandshakeSteps steps(start);
+  uint32_t now = start, requests = 0, settledAt = 0;
+  int waiting = greeting;
+  bool known = false, replying = false;
+  for (;;) {
+    switch (steps.next(chatty || waiting > 0, known, now)) {
+      case HandshakeSteps::ParseByte: now += parseMs, waiting -= waiting > 0, known |= replying && waiting == 0; break;
+      case HandshakeSteps::Pause: now += 1; break;
+      case HandshakeSteps::ShowSettled: settledAt = now - start; break;
+      case HandshakeSteps::SendRequest: replying = ++requests == answerOn, waiting += replying ? 10 : 0; break;
+      case HandshakeSteps::Done: return {requests, settledAt, now - start};
+    }
+  }
+}
+
+TEST(HandshakeStepsTest, SettlesThenAsksUntilTheVersionIsKnownAtMostTenTimes) {
+  EXPECT_EQ(handshake(5000, 0, 0, 0, false), (Times{10, 200, 10200})) << "silent unit";
+  EXPECT_EQ(handshake(5000, 5, 1, 0, false), (Times{1, 200, 201})) << "answers at once";
+  EXPECT_EQ(handshake(5000, 5, 1, 3, false), (Times{1, 215, 246})) << "each byte restarts the idle count";
+  EXPECT_EQ(handshake(5000, 0, 3, 0, false), (Times{3, 200, 2201})) << "answers the third request";
+  EXPECT_EQ(handshake(0xFFFFFF00u, 0, 0, 1, true), (Times{10, 5001, 25011})) << "never falls silent";
+}
+
+}  // namespace
