@@ -1,5 +1,4 @@
-// The line speed in bit/s as the kernel reports it, also for rates without a
-// speed code (kept apart: the kernel's termios clashes with the C library's).
+// The line speed in bit/s, also without a speed code (the kernel's termios clashes with the C library's).
 #if defined(__linux__)
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
