@@ -28,99 +28,6 @@ const int kHungUpAfterFailedReads = 3;
 // Queued output that has not moved for this long is not going anywhere.
 const Uint32 kOutputStillMs = 50;
 
-#if defined(__APPLE__)
-
-// The speed fields hold the rate itself.
-bool speedCodeFor(unsigned long rate, speed_t* code) {
-  *code = static_cast<speed_t>(rate);
-  return static_cast<unsigned long>(*code) == rate;
-}
-
-#else
-
-struct SpeedCode {
-  unsigned long rate;
-  speed_t code;
-};
-
-const SpeedCode kSpeedCodes[] = {
-    {50, B50},           {75, B75},           {110, B110},         {134, B134},
-    {150, B150},         {200, B200},         {300, B300},         {600, B600},
-    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
-    {9600, B9600},       {19200, B19200},     {38400, B38400},
-#ifdef B57600
-    {57600, B57600},
-#endif
-#ifdef B115200
-    {115200, B115200},
-#endif
-#ifdef B230400
-    {230400, B230400},
-#endif
-#ifdef B460800
-    {460800, B460800},
-#endif
-#ifdef B500000
-    {500000, B500000},
-#endif
-#ifdef B576000
-    {576000, B576000},
-#endif
-#ifdef B921600
-    {921600, B921600},
-#endif
-#ifdef B1000000
-    {1000000, B1000000},
-#endif
-#ifdef B1152000
-    {1152000, B1152000},
-#endif
-#ifdef B1500000
-    {1500000, B1500000},
-#endif
-#ifdef B2000000
-    {2000000, B2000000},
-#endif
-#ifdef B2500000
-    {2500000, B2500000},
-#endif
-#ifdef B3000000
-    {3000000, B3000000},
-#endif
-#ifdef B3500000
-    {3500000, B3500000},
-#endif
-#ifdef B4000000
-    {4000000, B4000000},
-#endif
-};
-
-bool speedCodeFor(unsigned long rate, speed_t* code) {
-  for (const SpeedCode& s : kSpeedCodes) {
-    if (s.rate == rate) {
-      *code = s.code;
-      return true;
-    }
-  }
-  return false;
-}
-
-#endif
-
-// The code to keep on the line until a rate without a code is set: the
-// line's present speed when that is one of the codes, else 9600.
-speed_t interimSpeedCode(const struct termios& current) {
-#if defined(__APPLE__)
-  return cfgetospeed(&current);
-#else
-  const speed_t code = cfgetospeed(&current);
-  for (const SpeedCode& s : kSpeedCodes) {
-    if (s.code == code) return code;
-  }
-  return B9600;
-#endif
-}
-
 // Builds the raw 8N1 line settings: receiver on, modem lines ignored, no
 // flow control on output, no translation, no echo, no signals; a read
 // returns as soon as a byte is there or after 0.1 s with nothing.
@@ -139,15 +46,9 @@ void makeRawSettings(struct termios* t, speed_t code) {
 
 }  // namespace
 
-CommSerial::CommSerial() : fd(-1), readThread(nullptr), failedReads(0), hungUp(false), writeFailed(false) {
-  ring.release();
-  ring.alloc(kRingSize);
-}
+CommSerial::CommSerial() : fd(-1), readThread(nullptr), failedReads(0), hungUp(false), writeFailed(false) {}
 
-CommSerial::~CommSerial() {
-  ClosePort();
-  ring.release();
-}
+CommSerial::~CommSerial() { ClosePort(); }
 
 bool CommSerial::OpenPort(const char* path, unsigned long speed) {
   // One connection at a time: a second reader on the same object would
@@ -174,7 +75,7 @@ bool CommSerial::OpenPort(const char* path, unsigned long speed) {
 
   // A rate without a code is set in a second step; until then the line
   // keeps the speed it had.
-  if (!haveCode) code = interimSpeedCode(saved);
+  if (!haveCode) code = interimSpeedCode(cfgetospeed(&saved));
   struct termios settings;
   makeRawSettings(&settings, code);
 
@@ -203,8 +104,7 @@ bool CommSerial::OpenPort(const char* path, unsigned long speed) {
 }
 
 void CommSerial::ClosePort() {
-  ring.writeIndex.store(0);
-  ring.readIndex.store(0);
+  ring.clear();
   clearSerialPortBuffers();
   const int port = fd.load();
   if (port >= 0) {
@@ -217,8 +117,7 @@ void CommSerial::ClosePort() {
   }
   // The reader may have stored one more byte before it saw the stop
   // signal; none of it may reach the next connection.
-  ring.writeIndex.store(0);
-  ring.readIndex.store(0);
+  ring.clear();
   resetLinkState();
 }
 
@@ -319,7 +218,7 @@ int CommSerial::readTaskMain(void* self) {
   // are stored, and nothing in the ring is ever overwritten.
   unsigned char chunk[kRingSize];
   while (serial->fd.load() >= 0) {
-    const uint32_t room = serial->ring.storage != nullptr ? serial->ring.freeSlots() : 0;
+    const uint32_t room = serial->ring.freeSlots();
     if (room > 0) {
       const unsigned int got = serial->readProc(chunk, room < sizeof chunk ? room : sizeof chunk);
       for (unsigned int i = 0; i < got; ++i) serial->ring.write1(chunk[i]);

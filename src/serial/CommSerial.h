@@ -45,7 +45,7 @@ private:
   void readFailed(long result, int error);
   void resetLinkState();
 
-  CRingBuff<unsigned char> ring;
+  CRingBuff<unsigned char, kRingSize> ring;
   SDL_Thread* readThread;
   // Reads in a row that failed after a readable wait; reader thread only.
   int failedReads;

@@ -1,30 +1,93 @@
 #include "serial/SerialSpeed.h"
 
-#if defined(__linux__)
+#if defined(__APPLE__)
 
-#include <asm/termbits.h>
-#include <sys/ioctl.h>
-
-bool setArbitrarySerialSpeed(int fd, unsigned int bitsPerSecond) {
-  struct termios2 t;
-  if (ioctl(fd, TCGETS2, &t) != 0) return false;
-  t.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
-  t.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
-  t.c_ispeed = bitsPerSecond;
-  t.c_ospeed = bitsPerSecond;
-  if (ioctl(fd, TCSETS2, &t) != 0) return false;
-  struct termios2 back;
-  if (ioctl(fd, TCGETS2, &back) != 0) return false;
-  // Drivers report the rate their clock actually gives; a UART copes with
-  // a couple of percent between the two ends.
-  const unsigned long long want = bitsPerSecond;
-  const unsigned long long got = back.c_ospeed;
-  const unsigned long long diff = got > want ? got - want : want - got;
-  return got != 0 && diff * 50 <= want;
+// The speed fields hold the rate itself.
+bool speedCodeFor(unsigned long rate, speed_t* code) {
+  *code = static_cast<speed_t>(rate);
+  return static_cast<unsigned long>(*code) == rate;
 }
+
+speed_t interimSpeedCode(speed_t current) { return current; }
 
 #else
 
-bool setArbitrarySerialSpeed(int, unsigned int) { return false; }
+namespace {
+
+struct SpeedCode {
+  unsigned long rate;
+  speed_t code;
+};
+
+const SpeedCode kSpeedCodes[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},
+#ifdef B57600
+    {57600, B57600},
+#endif
+#ifdef B115200
+    {115200, B115200},
+#endif
+#ifdef B230400
+    {230400, B230400},
+#endif
+#ifdef B460800
+    {460800, B460800},
+#endif
+#ifdef B500000
+    {500000, B500000},
+#endif
+#ifdef B576000
+    {576000, B576000},
+#endif
+#ifdef B921600
+    {921600, B921600},
+#endif
+#ifdef B1000000
+    {1000000, B1000000},
+#endif
+#ifdef B1152000
+    {1152000, B1152000},
+#endif
+#ifdef B1500000
+    {1500000, B1500000},
+#endif
+#ifdef B2000000
+    {2000000, B2000000},
+#endif
+#ifdef B2500000
+    {2500000, B2500000},
+#endif
+#ifdef B3000000
+    {3000000, B3000000},
+#endif
+#ifdef B3500000
+    {3500000, B3500000},
+#endif
+#ifdef B4000000
+    {4000000, B4000000},
+#endif
+};
+
+}  // namespace
+
+bool speedCodeFor(unsigned long rate, speed_t* code) {
+  for (const SpeedCode& s : kSpeedCodes) {
+    if (s.rate == rate) {
+      *code = s.code;
+      return true;
+    }
+  }
+  return false;
+}
+
+speed_t interimSpeedCode(speed_t current) {
+  for (const SpeedCode& s : kSpeedCodes) {
+    if (s.code == current) return current;
+  }
+  return B9600;
+}
 
 #endif

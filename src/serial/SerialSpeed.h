@@ -1,9 +1,14 @@
-// Setting a line speed that has no speed code in the terminal interface
-// (Linux: the kernel's arbitrary-rate request). Kept apart because the
-// kernel's termios structures clash with the C library's.
+// Line speeds: the terminal interface's speed codes for rates in bits per
+// second, and the rates that have none (set through ArbitrarySpeed.h).
 #pragma once
 
-// Sets input and output speed of the open terminal fd to bitsPerSecond.
-// Returns true when the driver took the request and reports back a rate
-// within 2 % of it.
-bool setArbitrarySerialSpeed(int fd, unsigned int bitsPerSecond);
+#include <termios.h>
+
+#include "serial/ArbitrarySpeed.h"
+
+// The speed code for rate; false when the terminal interface has none.
+bool speedCodeFor(unsigned long rate, speed_t* code);
+
+// The code to keep on the line until a rate without a code is set: the
+// line's present speed code when it is one of the codes, else 9600.
+speed_t interimSpeedCode(speed_t current);

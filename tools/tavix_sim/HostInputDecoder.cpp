@@ -2,12 +2,25 @@
 
 #include <cstdio>
 
+#include "protocol/UnitWire.h"
+
 namespace {
 
-const uint8_t kEsc = 0x1B;
-const uint8_t kKeepAlive = 0xFE;
-const uint8_t kCr = 0x0D;
-const uint8_t kBs = 0x08;
+using unit_wire::kEsc;
+
+// The introducers and finals of the reports, taken from the wire forms.
+const uint8_t kCsi = static_cast<uint8_t>(unit_wire::kMouseReportFormat[1]);
+const uint8_t kMouseIntro = static_cast<uint8_t>(unit_wire::kMouseReportFormat[2]);
+const uint8_t kMouseFinal = static_cast<uint8_t>(unit_wire::kMouseReportFormat[sizeof unit_wire::kMouseReportFormat - 2]);
+const uint8_t kAtIntro = unit_wire::kVersionRequest[1];
+const uint8_t kAtFinal = unit_wire::kVersionRequest[5];
+const std::string kVersionDigits(reinterpret_cast<const char*>(unit_wire::kVersionRequest) + 2, 3);
+// Wheel reports share the request's first two digits: ESC @ 9 9 <digit> y.
+const std::string kWheelPrefix = kVersionDigits.substr(0, 2);
+const HostEvent::Kind kWheelKinds[] = {HostEvent::WheelUp, HostEvent::WheelDown, HostEvent::WheelLeft,
+                                       HostEvent::WheelRight};
+const HostEvent::Kind kNavigationKinds[] = {HostEvent::Home, HostEvent::End, HostEvent::PageUp,
+                                            HostEvent::PageDown};
 
 // "@" commands are at most a few digits ("999"); mouse reports are three
 // numbers of at most five digits each. Anything longer is not a report.
@@ -62,11 +75,11 @@ void HostInputDecoder::step(uint8_t c, std::vector<HostEvent>& out) {
       return;
 
     case Escape:
-      if (c == '[') {
+      if (c == kCsi) {
         state = Csi;
-      } else if (c == 'O') {
+      } else if (c == unit_wire::kFunctionIntro) {
         state = Ss3;
-      } else if (c == '@') {
+      } else if (c == kAtIntro) {
         state = AtCommand;
         collected.clear();
       } else {
@@ -78,35 +91,27 @@ void HostInputDecoder::step(uint8_t c, std::vector<HostEvent>& out) {
 
     case Csi:
       state = Ground;
-      switch (c) {
-        case 'A': event.kind = HostEvent::Up; break;
-        case 'B': event.kind = HostEvent::Down; break;
-        case 'C': event.kind = HostEvent::Right; break;
-        case 'D': event.kind = HostEvent::Left; break;
-        case '1': event.kind = HostEvent::Home; break;
-        case '4': event.kind = HostEvent::End; break;
-        case '5': event.kind = HostEvent::PageUp; break;
-        case '6': event.kind = HostEvent::PageDown; break;
-        case '<':
-          state = MouseReport;
-          collected.clear();
-          return;
-        default:
-          ground(c, out);
-          return;
-      }
-      out.push_back(event);
-      return;
-
-    case Ss3:
-      state = Ground;
-      if (c >= 'P' && c <= 'Y') {
-        event.kind = HostEvent::Function;
-        event.number = c - 'P' + 1;
+      if (c == kMouseIntro) {
+        state = MouseReport;
+        collected.clear();
+      } else if (csiKey(c, event)) {
         out.push_back(event);
       } else {
         ground(c, out);
       }
+      return;
+
+    case Ss3:
+      state = Ground;
+      for (size_t i = 0; i < sizeof unit_wire::kFunctionFinals; ++i) {
+        if (c == unit_wire::kFunctionFinals[i]) {
+          event.kind = HostEvent::Function;
+          event.number = static_cast<int>(i) + 1;
+          out.push_back(event);
+          return;
+        }
+      }
+      ground(c, out);
       return;
 
     case AtCommand:
@@ -119,7 +124,7 @@ void HostInputDecoder::step(uint8_t c, std::vector<HostEvent>& out) {
         return;
       }
       state = Ground;
-      if (c == 'y') {
+      if (c == kAtFinal) {
         finishAtCommand(out);
       } else {
         ground(c, out);
@@ -136,7 +141,7 @@ void HostInputDecoder::step(uint8_t c, std::vector<HostEvent>& out) {
         return;
       }
       state = Ground;
-      if (c == 'M') {
+      if (c == kMouseFinal) {
         finishMouseReport(out);
       } else {
         ground(c, out);
@@ -151,11 +156,11 @@ void HostInputDecoder::ground(uint8_t c, std::vector<HostEvent>& out) {
     state = Escape;
     return;
   }
-  if (c == kKeepAlive) {
+  if (c == unit_wire::kKeepAlive) {
     event.kind = HostEvent::KeepAlive;
-  } else if (c == kCr) {
+  } else if (c == unit_wire::kCarriageReturn) {
     event.kind = HostEvent::Enter;
-  } else if (c == kBs) {
+  } else if (c == unit_wire::kBackspace) {
     event.kind = HostEvent::Back;
   } else if (c >= 0x20 && c <= 0x7E) {
     event.kind = HostEvent::Char;
@@ -168,20 +173,35 @@ void HostInputDecoder::ground(uint8_t c, std::vector<HostEvent>& out) {
 
 void HostInputDecoder::finishAtCommand(std::vector<HostEvent>& out) {
   HostEvent event;
-  if (collected == "999") {
+  if (collected == kVersionDigits) {
     event.kind = HostEvent::VersionRequest;
-  } else if (collected == "995") {
-    event.kind = HostEvent::WheelUp;
-  } else if (collected == "996") {
-    event.kind = HostEvent::WheelDown;
-  } else if (collected == "997") {
-    event.kind = HostEvent::WheelLeft;
-  } else if (collected == "998") {
-    event.kind = HostEvent::WheelRight;
-  } else {
+    out.push_back(event);
     return;
   }
-  out.push_back(event);
+  for (size_t i = 0; i < sizeof unit_wire::kWheelDigits; ++i) {
+    if (collected == kWheelPrefix + static_cast<char>(unit_wire::kWheelDigits[i])) {
+      event.kind = kWheelKinds[i];
+      out.push_back(event);
+      return;
+    }
+  }
+}
+
+bool HostInputDecoder::csiKey(uint8_t c, HostEvent& event) {
+  const HostEvent::Kind arrows[] = {HostEvent::Up, HostEvent::Down, HostEvent::Right, HostEvent::Left};
+  const uint8_t arrowFinals[] = {unit_wire::kCursorUpFinal, unit_wire::kCursorDownFinal,
+                                 unit_wire::kCursorRightFinal, unit_wire::kCursorLeftFinal};
+  for (size_t i = 0; i < 4; ++i) {
+    if (c == arrowFinals[i]) {
+      event.kind = arrows[i];
+      return true;
+    }
+    if (c == unit_wire::kNavigationFinals[i]) {
+      event.kind = kNavigationKinds[i];
+      return true;
+    }
+  }
+  return false;
 }
 
 void HostInputDecoder::finishMouseReport(std::vector<HostEvent>& out) {

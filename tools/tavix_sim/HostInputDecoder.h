@@ -59,6 +59,8 @@ private:
 
   void step(uint8_t c, std::vector<HostEvent>& out);
   void ground(uint8_t c, std::vector<HostEvent>& out);
+  // The key of an ESC [ <c> report (arrows, navigation keys); false for none.
+  static bool csiKey(uint8_t c, HostEvent& event);
   void finishAtCommand(std::vector<HostEvent>& out);
   void finishMouseReport(std::vector<HostEvent>& out);
 

@@ -38,7 +38,7 @@ void SimRunner::run(const std::atomic<bool>& stop) {
     long wait = session.msUntilNextStep(now);
     if (wait < 0 || wait > kMaxWaitMs) wait = kMaxWaitMs;
     struct pollfd pfd;
-    pfd.fd = port.fd();
+    pfd.fd = port.masterFd();
     pfd.events = POLLIN | (outgoing.empty() ? 0 : POLLOUT);
     pfd.revents = 0;
     int ready = ::poll(&pfd, 1, static_cast<int>(wait));
@@ -49,7 +49,7 @@ void SimRunner::run(const std::atomic<bool>& stop) {
     if (ready == 0) continue;
 
     if (pfd.revents & POLLIN) {
-      ssize_t n = ::read(port.fd(), buffer, sizeof buffer);
+      ssize_t n = ::read(port.masterFd(), buffer, sizeof buffer);
       if (n > 0) {
         if (record != nullptr) {
           std::fwrite(buffer, 1, static_cast<size_t>(n), record);
@@ -76,7 +76,7 @@ void SimRunner::run(const std::atomic<bool>& stop) {
       continue;
     }
     if ((pfd.revents & POLLOUT) && !outgoing.empty()) {
-      ssize_t n = ::write(port.fd(), outgoing.data(), outgoing.size());
+      ssize_t n = ::write(port.masterFd(), outgoing.data(), outgoing.size());
       if (n > 0) {
         outgoing.erase(0, static_cast<size_t>(n));
       } else if (n < 0 && errno != EAGAIN && errno != EINTR) {

@@ -1,4 +1,4 @@
-// Runs a SimSession over a PtyPort until asked to stop: reads what the
+// Runs a SimSession over a PtyPair until asked to stop: reads what the
 // program sends (optionally recording it raw to a file), writes the unit's
 // output as the pseudo-terminal accepts it, and rides out the program
 // closing and reopening the port.
@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <functional>
 
-#include "PtyPort.h"
+#include "PtyPair.h"
 #include "SimSession.h"
 
 class SimRunner {
 public:
-  SimRunner(PtyPort& port, SimSession& session) : port(port), session(session) {}
+  SimRunner(PtyPair& port, SimSession& session) : port(port), session(session) {}
 
   // Every byte received from the program is appended to `file` and flushed.
   void recordTo(std::FILE* file) { record = file; }
@@ -27,7 +27,7 @@ public:
 private:
   void hangUp();
 
-  PtyPort& port;
+  PtyPair& port;
   SimSession& session;
   std::FILE* record = nullptr;
   bool linkUp = false;

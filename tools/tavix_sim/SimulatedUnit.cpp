@@ -45,7 +45,10 @@ bool SimulatedUnit::start(const SimOptions& options, std::string& error) {
   } else {
     session.reset(new SimSession(options.version));
   }
-  if (!port.open(error)) return false;
+  if (!port.ok()) {
+    error = port.error();
+    return false;
+  }
   if (!options.linkPath.empty() && !port.makeLink(options.linkPath, error)) return false;
   runner.reset(new SimRunner(port, *session));
   if (!options.recordFile.empty()) {

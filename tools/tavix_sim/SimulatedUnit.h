@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "PtyPort.h"
+#include "PtyPair.h"
 #include "SimOptions.h"
 #include "SimRunner.h"
 #include "SimSession.h"
@@ -27,7 +27,7 @@ public:
   // Sets everything up; false with `error` set when something cannot be.
   bool start(const SimOptions& options, std::string& error);
 
-  const std::string& devicePath() const { return port.devicePath(); }
+  const std::string& devicePath() const { return port.slavePath(); }
 
   // Serves the link until `stop` becomes true.
   void run(const std::atomic<bool>& stop);
@@ -37,7 +37,8 @@ public:
   void stopBackground();
 
 private:
-  PtyPort port;
+  // No slave of its own: the runner sees the program close the port.
+  PtyPair port{false};
   std::unique_ptr<SimSession> session;
   std::unique_ptr<SimRunner> runner;
   std::FILE* record = nullptr;

@@ -3,10 +3,13 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <string>
 
+#include "protocol/UnitWire.h"
+
 namespace {
-const char kEsc = '\x1b';
+const char kEsc = static_cast<char>(unit_wire::kEsc);
 }
 
 int rgb555(int r, int g, int b) {
@@ -119,9 +122,10 @@ UnitStream& UnitStream::folderPicture(int number, int layer, int folder, int x, 
 }
 
 UnitStream& UnitStream::versionReport(unsigned a, unsigned b, unsigned c, unsigned d) {
-  return sequence('@', {static_cast<long>(a), static_cast<long>(b), static_cast<long>(c),
-                        static_cast<long>(d)},
-                  'V');
+  char report[64];
+  std::snprintf(report, sizeof report, unit_wire::kVersionReportFormat, a, b, c, d);
+  out += report;
+  return *this;
 }
 
 UnitStream& UnitStream::raw(const std::string& bytes) {

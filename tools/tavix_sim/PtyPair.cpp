@@ -1,12 +1,15 @@
-#include "pty_pair.h"
+#include "PtyPair.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <termios.h>
-#include <unistd.h>
+#include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -17,34 +20,62 @@ int msLeft(Clock::time_point deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
+std::string failure(const char* call) { return std::string(call) + ": " + std::strerror(errno); }
+
 }  // namespace
 
 PtyPair::PtyPair(bool keepSlaveOpen) {
-  int master = -1;
-  int slave = -1;
-  char name[256] = {0};
-  struct termios raw;
-  cfmakeraw(&raw);
-  cfsetispeed(&raw, B230400);
-  cfsetospeed(&raw, B230400);
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
-  if (openpty(&master, &slave, name, &raw, nullptr) != 0) return;
-  fcntl(master, F_SETFD, FD_CLOEXEC);
-  fcntl(slave, F_SETFD, FD_CLOEXEC);
-  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
-  master_ = master;
-  slavePath_ = name;
-  if (keepSlaveOpen) {
-    slave_ = slave;
-  } else {
-    ::close(slave);
+  const int fd = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
+    error_ = failure("posix_openpt");
+    return;
   }
+  const char* name = nullptr;
+  if (::grantpt(fd) != 0 || ::unlockpt(fd) != 0) {
+    error_ = failure("unlockpt");
+  } else if ((name = ::ptsname(fd)) == nullptr) {
+    error_ = failure("ptsname");
+  }
+  if (name == nullptr) {
+    ::close(fd);
+    return;
+  }
+  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+  struct termios raw;
+  if (::tcgetattr(fd, &raw) == 0) {
+    ::cfmakeraw(&raw);
+    ::cfsetispeed(&raw, B230400);
+    ::cfsetospeed(&raw, B230400);
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    ::tcsetattr(fd, TCSANOW, &raw);
+  }
+  master_ = fd;
+  slavePath_ = name;
+  if (keepSlaveOpen) slave_ = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
 }
 
 PtyPair::~PtyPair() {
+  if (!link_.empty()) ::unlink(link_.c_str());
   closeSlave();
   closeMaster();
+}
+
+bool PtyPair::makeLink(const std::string& linkPath, std::string& error) {
+  struct stat st;
+  if (::lstat(linkPath.c_str(), &st) == 0) {
+    if (!S_ISLNK(st.st_mode)) {
+      error = linkPath + " exists and is not a symbolic link";
+      return false;
+    }
+    ::unlink(linkPath.c_str());
+  }
+  if (::symlink(slavePath_.c_str(), linkPath.c_str()) != 0) {
+    error = "symlink " + linkPath + ": " + std::strerror(errno);
+    return false;
+  }
+  link_ = linkPath;
+  return true;
 }
 
 bool PtyPair::write(const void* data, std::size_t len, int stallMs) {
@@ -66,9 +97,7 @@ bool PtyPair::write(const void* data, std::size_t len, int stallMs) {
   return true;
 }
 
-bool PtyPair::write(const std::string& bytes, int stallMs) {
-  return write(bytes.data(), bytes.size(), stallMs);
-}
+bool PtyPair::write(const std::string& bytes, int stallMs) { return write(bytes.data(), bytes.size(), stallMs); }
 
 std::string PtyPair::readSome(std::size_t maxBytes, int timeoutMs) {
   std::string out;
