@@ -2,6 +2,7 @@
 // attribute colours, erasing, layers, shapes, pictures, presentation.
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <functional>
 #include <random>
 #include <string>
@@ -217,11 +218,11 @@ TEST_F(ScreenTest, LayersShapesAndPicturesAtTheirPixels) {
     s.init_disp();
     c.draw();
     const PixelImage img = pixels(c.layer);
-    const int tolerance = c.colour == photo1 || c.colour == photo5 ? 12 : 0;
+    const int tol = c.colour == photo1 || c.colour == photo5 ? 12 : 0;
     int inArea = 0;
     for (int i = 0; i < c.area.w * c.area.h; ++i) {
       const Pixel& p = img.at(c.area.x + i % c.area.w, c.area.y + i / c.area.w);
-      inArea += std::max({abs(p.r - c.colour.r), abs(p.g - c.colour.g), abs(p.b - c.colour.b)}) <= tolerance;
+      inArea += std::max({std::abs(p.r - c.colour.r), std::abs(p.g - c.colour.g), std::abs(p.b - c.colour.b)}) <= tol;
     }
     EXPECT_EQ(inArea, c.count);
     EXPECT_EQ(img.count(kBlack) - img.count(kBlack, c.area), img.w * img.h - c.area.w * c.area.h) << "outside";
