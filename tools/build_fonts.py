@@ -16,13 +16,19 @@ Every glyph shares one ascent and descent, so every string renders to a
 surface of the cell's height.
 
 Usage: build_fonts.py --out DIR [--samples FILE] [--source-dir DIR]
+       build_fonts.py --compare DIR [--source-dir DIR]
 
 --samples writes, for a selection of characters of each font, the exact
 pixel pattern the rendered string must show; the font tests compare
 SDL_ttf's output against it.
+
+--compare builds the fonts again without writing them and compares them
+byte for byte with those in DIR (an earlier build): the build is repeatable
+when it exits with 0.
 """
 
 import argparse
+import io
 import os
 import sys
 import tempfile
@@ -453,11 +459,31 @@ def write_atomically(path, write):
         raise
 
 
+def compare_fonts(directory, built):
+    """0 when every built font equals its file in directory, else 1."""
+    differing = 0
+    for layout, font in built:
+        path = os.path.join(directory, layout.family + ".ttf")
+        fresh = io.BytesIO()
+        font.save(fresh)
+        try:
+            with open(path, "rb") as f:
+                same = f.read() == fresh.getvalue()
+        except OSError:
+            same = False
+        print("%s: %s" % (path, "same" if same else "DIFFERS"))
+        differing += not same
+    return 1 if differing else 0
+
+
 def main(argv):
     parser = argparse.ArgumentParser(
         description="Build the dot TrueType fonts from Debian's bitmap fonts.")
-    parser.add_argument("--out", required=True,
+    target = parser.add_mutually_exclusive_group(required=True)
+    target.add_argument("--out",
                         help="directory to write the .ttf files to")
+    target.add_argument("--compare",
+                        help="directory of built .ttf files to compare with")
     parser.add_argument("--samples",
                         help="file to write expected glyph patterns to")
     parser.add_argument("--source-dir", default=DEFAULT_SOURCE_DIR,
@@ -478,6 +504,8 @@ def main(argv):
         print("build_fonts: %s" % exc, file=sys.stderr)
         return 1
 
+    if args.compare:
+        return compare_fonts(args.compare, built)
     os.makedirs(args.out, exist_ok=True)
     for layout, font in built:
         path = os.path.join(args.out, layout.family + ".ttf")

@@ -44,9 +44,6 @@ public:
   // Drops every entry.
   void clear();
 
-  std::size_t size() const { return static_cast<std::size_t>(used); }
-  std::size_t capacity() const { return entries.size(); }
-
 private:
   struct Key {
     uint64_t style;

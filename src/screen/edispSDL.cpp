@@ -43,27 +43,6 @@ constexpr int64_t kSafeCoordinate = 16384;
 
 const SDL_Color kDefaultFg = {255, 255, 255, 255};
 const SDL_Color kDefaultBg = {0, 0, 0, 0};
-// Glyphs kept for composing cells are rendered in this colour and tinted.
-const SDL_Color kGlyphWhite = {255, 255, 255, 255};
-const SDL_Color kClearPixel = {0, 0, 0, 0};
-// Kept cells live in kKeptCells slots of kSlotSize x kSlotSize pixels: any
-// one character of any font fits a slot.
-constexpr int kSlotSize = 16;
-constexpr int kSlotPixels = kSlotSize * kSlotSize;
-constexpr size_t kKeptCells = 16384;
-// States of a row of the text layer's pixels held in memory.
-constexpr unsigned char kRowUnknown = 0;
-constexpr unsigned char kRowLoaded = 1;
-constexpr unsigned char kRowChanged = 2;
-constexpr size_t kKeptMasks = 4096;
-// Style bits of a kept cell, kept with its font number.
-constexpr int kStyleUnderline = 1;
-constexpr int kStyleBold = 2;
-
-uint32_t packColour(SDL_Color c) {
-  return uint32_t{c.r} | (uint32_t{c.g} << 8) | (uint32_t{c.b} << 16) | (uint32_t{c.a} << 24);
-}
-
 int cellWidth(int charSize) { return sFontSize[charSize][2]; }
 int cellHeight(int charSize) { return sFontSize[charSize][3]; }
 
@@ -133,12 +112,7 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
       logicalW(w),
       logicalH(h),
       presentCount(0),
-      glyphMasks(kKeptMasks, true),
-      cells(kKeptCells, false),
-      cellScratch(nullptr),
-      glyphCacheEnabled(true),
-      dirtyTop(0),
-      dirtyBottom(0) {
+      textPixels(w, h) {
   window = SDL_CreateWindow(title ? title : "", x, y, w, h, SDL_WINDOW_RESIZABLE);
   if (!window) creationFailed("Error: SDL_CreateWindow");
 
@@ -175,10 +149,7 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
   else
     SDL_SetTextureBlendMode(textTexture, SDL_BLENDMODE_BLEND);
 
-  if (w > 0 && h > 0) {
-    textPixels.assign(static_cast<size_t>(w) * h, 0);
-    textRows.assign(static_cast<size_t>(h), kRowUnknown);
-  }
+  textPixels.attach(renderer, textTexture);
 
   resetAttributes();
   cursorX = 0;
@@ -189,9 +160,7 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
 }
 
 edispSDL::~edispSDL() {
-  cells.clear();
-  glyphMasks.clear();
-  if (cellScratch) SDL_DestroyTexture(cellScratch);
+  keptCells.clear();
   if (textTexture) SDL_DestroyTexture(textTexture);
   for (TTF_Font* font : fonts)
     if (font) TTF_CloseFont(font);
@@ -229,7 +198,7 @@ void edispSDL::changeWindowTitle(const char* title) {
 
 void edispSDL::updateContent() {
   if (!updateEnabled || !renderer) return;
-  flushTextPixels();
+  textPixels.flush();
   SDL_SetRenderTarget(renderer, nullptr);
   SDL_RenderCopy(renderer, bgBuffers[((bgBuffIndex % kLayerCount) + kLayerCount) % kLayerCount], nullptr, nullptr);
   SDL_RenderCopy(renderer, textTexture, nullptr, nullptr);
@@ -285,9 +254,12 @@ void edispSDL::puts_(const char* text, unsigned /*len*/) {
 }
 
 int edispSDL::drawText(const char* utf8, size_t len, SDL_Color ink, SDL_Color paper) {
-  if (glyphCacheEnabled) {
-    const int kept = drawKeptText(utf8, len, ink, paper);
-    if (kept != kNotKept) return kept;
+  const int64_t x = int64_t{cursorX} * cellWidth(charSize);
+  const int64_t y = int64_t{cursorY} * cellHeight(charSize);
+  if (keptCells.isEnabled()) {
+    const KeptCells::Style style{charSize, fonts[charSize], cellHeight(charSize), underline != 0, bold != 0, ink, paper};
+    const int kept = keptCells.draw(renderer, textPixels, style, utf8, len, x, y);
+    if (kept != KeptCells::kNotKept) return kept;
   }
   SDL_Surface* surface = fonts[charSize] ? TTF_RenderUTF8_Solid(fonts[charSize], utf8, ink) : nullptr;
   if (!surface) {
@@ -295,17 +267,14 @@ int edispSDL::drawText(const char* utf8, size_t len, SDL_Color ink, SDL_Color pa
     return -1;
   }
   const int width = surface->w;
-  const int cw = cellWidth(charSize);
   const int ch = cellHeight(charSize);
-  const int64_t x = int64_t{cursorX} * cw;
-  const int64_t y = int64_t{cursorY} * ch;
   // Cells wholly outside the layer are clipped away; skipping them keeps the
   // coordinates handed to SDL small.
   const bool visible = x < logicalW && x + width + 1 > 0 && y < logicalH && y + ch > 0;
   bool ok = true;
   if (visible) {
     SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
-    if (!targetText(y, y + ch)) {
+    if (!textPixels.target(y, y + ch)) {
       SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_SetRenderTarget : %s\n", SDL_GetError());
       ok = false;
     } else {
@@ -332,211 +301,11 @@ int edispSDL::drawText(const char* utf8, size_t len, SDL_Color ink, SDL_Color pa
   return ok ? width : -1;
 }
 
-// A kept cell holds exactly what drawText leaves in the run's rectangle:
-// the paper fill replaces every pixel there, so the cell does not depend on
-// what was under it and one opaque copy (blend mode none) puts it back. The
-// one pixel column that a bold glyph's second copy reaches past the cell is
-// drawn as runs of ink. Solid rendering gives glyph pixels the ink's colour
-// at full alpha, whatever the ink's alpha, so those runs replace what is
-// there. Other runs (longer texts, wider glyphs) are not kept.
-int edispSDL::drawKeptText(const char* utf8, size_t len, SDL_Color ink, SDL_Color paper) {
-  const int ch = cellHeight(charSize);
-  if (len > GlyphCache::kMaxKeyBytes || ch > kSlotSize || !fonts[charSize]) return kNotKept;
-  // The key: font with the two style bits, and both colours.
-  const int fontKey = charSize * 4 + (underline ? kStyleUnderline : 0) + (bold ? kStyleBold : 0);
-  const uint64_t colours = (uint64_t{packColour(ink)} << 32) | packColour(paper);
-  int slot = -1;
-  const GlyphCache::Glyph* cell = cells.find(fontKey, colours, utf8, len, &slot);
-  if (!cell) {
-    const GlyphCache::Glyph* mask = glyphMask(utf8, len);
-    if (!mask) return -1;
-    if (mask->width > kSlotSize) return kNotKept;
-    GlyphCache::Glyph made{nullptr, mask->width, 0, {}};
-    if (!composeCell(mask->texture, ink, paper, &made)) return kNotKept;
-    slot = cells.insert(fontKey, colours, utf8, len, made);
-    if (slot < 0) return kNotKept;
-    if (!storeCell(slot, made.width)) {
-      cells.clear();
-      return kNotKept;
-    }
-    cell = cells.find(fontKey, colours, utf8, len, &slot);
-  }
-  const int width = cell->width;
-  const int64_t x = int64_t{cursorX} * cellWidth(charSize);
-  const int64_t y = int64_t{cursorY} * ch;
-  const bool visible = x < logicalW && x + width + 1 > 0 && y < logicalH && y + ch > 0;
-  if (!visible) return width;
-  // The cell and its bold edge column, clipped to the layer.
-  const int x0 = static_cast<int>(std::max<int64_t>(x, 0));
-  const int x1 = static_cast<int>(std::min<int64_t>(x + width, logicalW));
-  const int y0 = static_cast<int>(std::max<int64_t>(y, 0));
-  const int y1 = static_cast<int>(std::min<int64_t>(y + ch, logicalH));
-  if (!loadTextRows(y0, y1)) {
-    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_RenderReadPixels : %s\n", SDL_GetError());
-    return -1;
-  }
-  const Uint32* slotPixels = cellPixels.get() + static_cast<size_t>(slot) * kSlotPixels;
-  if (x0 < x1) {
-    for (int row = y0; row < y1; ++row) {
-      SDL_memcpy(&textPixels[static_cast<size_t>(row) * logicalW + x0],
-                 slotPixels + (row - y) * kSlotSize + (x0 - x), static_cast<size_t>(x1 - x0) * sizeof(Uint32));
-    }
-  }
-  for (int row = y0; row < y1; ++row) textRows[row] = kRowChanged;
-  const int64_t edgeX = x + width;
-  if (cell->edgeRuns > 0 && edgeX >= 0 && edgeX < logicalW) {
-    const Uint32 edgeInk = packColour(SDL_Color{ink.r, ink.g, ink.b, SDL_ALPHA_OPAQUE});
-    for (int i = 0; i < cell->edgeRuns; ++i) {
-      const int64_t top = std::max<int64_t>(y + cell->edge[i][0], y0);
-      const int64_t bottom = std::min<int64_t>(y + cell->edge[i][0] + cell->edge[i][1], y1);
-      for (int64_t row = top; row < bottom; ++row) textPixels[static_cast<size_t>(row) * logicalW + edgeX] = edgeInk;
-    }
-  }
-  if (dirtyTop >= dirtyBottom) {
-    dirtyTop = y0;
-    dirtyBottom = y1;
-  } else {
-    dirtyTop = std::min(dirtyTop, y0);
-    dirtyBottom = std::max(dirtyBottom, y1);
-  }
-  return width;
-}
+void edispSDL::setGlyphCacheEnabled(bool on) { keptCells.setEnabled(on); }
 
-bool edispSDL::loadTextRows(int y0, int y1) {
-  int row = y0;
-  while (row < y1) {
-    if (textRows[row] != kRowUnknown) {
-      ++row;
-      continue;
-    }
-    int end = row;
-    while (end < y1 && textRows[end] == kRowUnknown) ++end;
-    const SDL_Rect band{0, row, logicalW, end - row};
-    if (SDL_SetRenderTarget(renderer, textTexture) != 0 ||
-        SDL_RenderReadPixels(renderer, &band, SDL_PIXELFORMAT_ABGR8888, &textPixels[static_cast<size_t>(row) * logicalW],
-                             logicalW * static_cast<int>(sizeof(Uint32))) != 0) {
-      return false;
-    }
-    std::fill(textRows.begin() + row, textRows.begin() + end, kRowLoaded);
-    row = end;
-  }
-  return true;
-}
-
-void edispSDL::flushTextPixels() const {
-  int row = dirtyTop;
-  while (row < dirtyBottom) {
-    if (textRows[row] != kRowChanged) {
-      ++row;
-      continue;
-    }
-    int end = row;
-    while (end < dirtyBottom && textRows[end] == kRowChanged) textRows[end++] = kRowLoaded;
-    const SDL_Rect band{0, row, logicalW, end - row};
-    if (SDL_UpdateTexture(textTexture, &band, &textPixels[static_cast<size_t>(row) * logicalW],
-                          logicalW * static_cast<int>(sizeof(Uint32))) != 0) {
-      SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_UpdateTexture : %s\n", SDL_GetError());
-    }
-    row = end;
-  }
-  dirtyTop = dirtyBottom = 0;
-}
-
-bool edispSDL::targetText(int64_t y0, int64_t y1) {
-  flushTextPixels();
-  const int64_t top = std::max<int64_t>(y0, 0), bottom = std::min<int64_t>(y1, logicalH);
-  if (top < bottom) std::fill(textRows.begin() + top, textRows.begin() + bottom, kRowUnknown);
-  return SDL_SetRenderTarget(renderer, textTexture) == 0;
-}
-
-SDL_Texture* edispSDL::getTextLayer() const {
-  flushTextPixels();
+SDL_Texture* edispSDL::getTextLayer() {
+  textPixels.flush();
   return textTexture;
-}
-
-const GlyphCache::Glyph* edispSDL::glyphMask(const char* utf8, size_t len) {
-  const GlyphCache::Glyph* mask = glyphMasks.find(charSize, 0, utf8, len, nullptr);
-  if (mask) return mask;
-  SDL_Surface* surface = TTF_RenderUTF8_Solid(fonts[charSize], utf8, kGlyphWhite);
-  if (!surface) {
-    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "TTF_RenderUTF8_Solid : %s\n", SDL_GetError());
-    return nullptr;
-  }
-  const GlyphCache::Glyph made{SDL_CreateTextureFromSurface(renderer, surface), surface->w, 0, {}};
-  SDL_FreeSurface(surface);
-  if (!made.texture) return nullptr;
-  if (glyphMasks.insert(charSize, 0, utf8, len, made) < 0) {
-    SDL_DestroyTexture(made.texture);
-    return nullptr;
-  }
-  return glyphMasks.find(charSize, 0, utf8, len, nullptr);
-}
-
-bool edispSDL::composeCell(SDL_Texture* mask, SDL_Color ink, SDL_Color paper, GlyphCache::Glyph* glyph) {
-  const int width = glyph->width;
-  if (!cellScratch) {
-    cellScratch = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ABGR8888, SDL_TEXTUREACCESS_TARGET, kSlotSize + 1,
-                                    kSlotSize);
-    if (!cellScratch) return false;
-    SDL_SetTextureBlendMode(cellScratch, SDL_BLENDMODE_NONE);
-  }
-  if (!cellPixels) cellPixels.reset(new Uint32[kKeptCells * kSlotPixels]);
-  // The cell as drawText draws it, on a cleared scratch target one column
-  // wider than the glyph.
-  const int ch = cellHeight(charSize);
-  if (SDL_SetRenderTarget(renderer, cellScratch) != 0) return false;
-  SDL_SetRenderDrawColor(renderer, kClearPixel.r, kClearPixel.g, kClearPixel.b, kClearPixel.a);
-  SDL_RenderClear(renderer);
-  const SDL_Rect dst{0, 0, width, ch};
-  SDL_SetRenderDrawColor(renderer, paper.r, paper.g, paper.b, paper.a);
-  SDL_RenderFillRect(renderer, &dst);
-  if (underline) {
-    SDL_SetRenderDrawColor(renderer, ink.r, ink.g, ink.b, ink.a);
-    SDL_RenderDrawLine(renderer, 0, ch - 1, width - 1, ch - 1);
-  }
-  SDL_SetTextureColorMod(mask, ink.r, ink.g, ink.b);
-  bool ok = SDL_RenderCopy(renderer, mask, nullptr, &dst) == 0;
-  if (ok && bold) {
-    const SDL_Rect shifted{1, 0, width, ch};
-    ok = SDL_RenderCopy(renderer, mask, nullptr, &shifted) == 0;
-  }
-  if (!ok) return false;
-  glyph->edgeRuns = 0;
-  if (bold) {
-    Uint32 column[kSlotSize];
-    const SDL_Rect edge{width, 0, 1, ch};
-    if (SDL_RenderReadPixels(renderer, &edge, SDL_PIXELFORMAT_ABGR8888, column, sizeof column[0]) != 0) return false;
-    for (int row = 0; row < ch;) {
-      if ((column[row] >> 24) == 0) {
-        ++row;
-        continue;
-      }
-      const int first = row;
-      while (row < ch && (column[row] >> 24) != 0) ++row;
-      glyph->edge[glyph->edgeRuns][0] = static_cast<uint8_t>(first);
-      glyph->edge[glyph->edgeRuns][1] = static_cast<uint8_t>(row - first);
-      ++glyph->edgeRuns;
-    }
-  }
-  return true;
-}
-
-bool edispSDL::storeCell(int slot, int width) {
-  const int ch = cellHeight(charSize);
-  if (slot < 0 || static_cast<size_t>(slot) >= kKeptCells || !cellPixels) return false;
-  if (SDL_SetRenderTarget(renderer, cellScratch) != 0) return false;
-  const SDL_Rect src{0, 0, width, ch};
-  return SDL_RenderReadPixels(renderer, &src, SDL_PIXELFORMAT_ABGR8888,
-                              cellPixels.get() + static_cast<size_t>(slot) * kSlotPixels,
-                              kSlotSize * static_cast<int>(sizeof(Uint32))) == 0;
-}
-
-void edispSDL::setGlyphCacheEnabled(bool on) {
-  glyphCacheEnabled = on;
-  if (!on) {
-    cells.clear();
-    glyphMasks.clear();
-  }
 }
 
 void edispSDL::printw(const char* fmt, ...) {
@@ -648,7 +417,7 @@ void edispSDL::load_attribute(int /*slot*/) {}
 void edispSDL::clear() {
   cursorX = 0;
   cursorY = 0;
-  targetText(0, logicalH);
+  textPixels.target(0, logicalH);
   SDL_SetRenderDrawColor(renderer, 0, 0, 0, 0);
   SDL_RenderClear(renderer);
   updateContent();
@@ -663,7 +432,7 @@ void edispSDL::eraseCells(int64_t x, int64_t width) {
   if (x0 < x1 && y0 < y1) {
     const SDL_Rect r{static_cast<int>(x0), static_cast<int>(y0), static_cast<int>(x1 - x0),
                      static_cast<int>(y1 - y0)};
-    targetText(y0, y1);
+    textPixels.target(y0, y1);
     SDL_SetRenderDrawColor(renderer, bgColor.r, bgColor.g, bgColor.b, 0);
     SDL_RenderFillRect(renderer, &r);
   }

@@ -7,11 +7,10 @@
 #include <SDL_ttf.h>
 #include <cstdarg>
 #include <cstdint>
-#include <memory>
-#include <vector>
 
-#include "screen/GlyphCache.h"
+#include "screen/KeptCells.h"
 #include "screen/ScreenIntf.h"
+#include "screen/TextLayer.h"
 
 class edispSDL : public ScreenIntf {
 public:
@@ -81,7 +80,7 @@ public:
   unsigned long getPresentCount() const { return presentCount; }
   SDL_Renderer* getRenderer() const { return renderer; }
   // The text layer, with every character drawn so far in it.
-  SDL_Texture* getTextLayer() const;
+  SDL_Texture* getTextLayer();
   // The background layer 0..3, or null for any other number.
   SDL_Texture* getLayer(int layer) const;
   int getLogicalWidth() const { return logicalW; }
@@ -92,7 +91,7 @@ public:
   // and reused (on by default); off, every character is rendered anew. The
   // pixels drawn are the same either way.
   void setGlyphCacheEnabled(bool on);
-  bool isGlyphCacheEnabled() const { return glyphCacheEnabled; }
+  bool isGlyphCacheEnabled() const { return keptCells.isEnabled(); }
 
   // True only if every window, renderer, texture and font was created.
   bool initialized;
@@ -107,18 +106,6 @@ private:
   // the run's width in pixels, or -1 after logging a failure. All glyph
   // rendering goes through here.
   int drawText(const char* utf8, size_t len, SDL_Color ink, SDL_Color paper);
-  // drawText through the kept cells; kNotKept when this run cannot be kept
-  // (drawText then renders it the plain way).
-  static constexpr int kNotKept = -2;
-  int drawKeptText(const char* utf8, size_t len, SDL_Color ink, SDL_Color paper);
-  // Draws the cell of glyph->width pixels (paper, underline, glyph, bold
-  // copy) on the scratch target and fills in the glyph's bold edge; then
-  // storeCell reads it into kept slot `slot`. False on failure.
-  bool composeCell(SDL_Texture* mask, SDL_Color ink, SDL_Color paper, GlyphCache::Glyph* glyph);
-  bool storeCell(int slot, int width);
-  // The run rendered in white for font charSize, kept; null after logging a
-  // rendering failure.
-  const GlyphCache::Glyph* glyphMask(const char* utf8, size_t len);
   // Makes the cursor row's pixels x .. x + width - 1 transparent, then presents.
   void eraseCells(int64_t x, int64_t width);
   // Sets background layer `layer` as target with the drawing colour; false
@@ -126,17 +113,6 @@ private:
   bool targetLayer(int layer, int colour);
   bool layerRect(int w, int h, int x, int y, SDL_Rect* out) const;
   void drawPicture(const char* path, int layer, int x, int y);
-  // Kept cells are copied into textPixels, a copy of the text layer held in
-  // memory; the rows so copied are handed to the layer texture before it is
-  // presented or looked at, or drawn on through the renderer.
-  // Rows y0 .. y1 - 1 of textPixels made to match the texture.
-  bool loadTextRows(int y0, int y1);
-  // Hands the rows changed in textPixels to the texture.
-  void flushTextPixels() const;
-  // The texture as render target for drawing rows y0 .. y1 - 1 through the
-  // renderer; textPixels no longer holds those rows. False on failure.
-  bool targetText(int64_t y0, int64_t y1);
-
   SDL_Window* window;
   SDL_Renderer* renderer;
   SDL_Texture* textTexture;
@@ -157,17 +133,8 @@ private:
   int logicalW;
   int logicalH;
   unsigned long presentCount;
-  GlyphCache glyphMasks;
-  GlyphCache cells;
-  // Pixels of the kept cells, kSlotPixels per slot, row after row.
-  std::unique_ptr<Uint32[]> cellPixels;
-  SDL_Texture* cellScratch;
-  bool glyphCacheEnabled;
-  std::vector<Uint32> textPixels;
-  // Per row of textPixels: kRowUnknown, kRowLoaded (matches the texture) or
-  // kRowChanged (newer than the texture).
-  mutable std::vector<unsigned char> textRows;
-  // Changed rows lie within dirtyTop .. dirtyBottom - 1.
-  mutable int dirtyTop;
-  mutable int dirtyBottom;
+  // The text layer's pixels held in memory, and the characters kept for
+  // drawing into them.
+  TextLayer textPixels;
+  KeptCells keptCells;
 };

@@ -5,17 +5,13 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <system_error>
-
-#include "screen_fixture.h"
 
 namespace screen_test {
 
 PictureDir::PictureDir() {
   char pattern[] = "/tmp/tavix-pictures-XXXXXX";
-  if (!mkdtemp(pattern)) return;
-  base_ = std::string(pattern) + "/";
-  if (symlink((std::string(buildBasePath()) + "fonts").c_str(), (base_ + "fonts").c_str()) != 0) base_.clear();
+  if (mkdtemp(pattern) && symlink(TAVIX_BUILD_DIR "fonts", (std::string(pattern) + "/fonts").c_str()) == 0)
+    base_ = std::string(pattern) + "/";
 }
 
 PictureDir::~PictureDir() {
@@ -28,11 +24,8 @@ bool PictureDir::add(const std::string& name, int w, int h, Uint8 r, Uint8 g, Ui
   std::error_code err;
   std::filesystem::create_directories(path.parent_path(), err);
   SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, w, h, 24, SDL_PIXELFORMAT_RGB24);
-  bool ok = !base_.empty() && !err && s;
-  if (ok) {
-    SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, r, g, b));
-    ok = IMG_SaveJPG(s, path.c_str(), 95) == 0;
-  }
+  const bool ok = !base_.empty() && !err && s && SDL_FillRect(s, nullptr, SDL_MapRGB(s->format, r, g, b)) == 0 &&
+                  IMG_SaveJPG(s, path.c_str(), 95) == 0;
   if (!ok && why) *why = err ? err.message() : std::string(IMG_GetError());
   SDL_FreeSurface(s);
   return ok;
