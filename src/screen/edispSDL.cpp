@@ -1,6 +1,5 @@
 #include "screen/edispSDL.h"
 
-#include <SDL2_gfxPrimitives.h>
 #include <SDL_image.h>
 
 #include <algorithm>
@@ -8,6 +7,7 @@
 #include <cstdint>
 
 #include "app/Alert.h"
+#include "screen/EllipseTrace.h"
 
 namespace {
 
@@ -530,12 +530,11 @@ void edispSDL::draw_line(int layer, int x1, int y1, int x2, int y2, int colour) 
 
 void edispSDL::draw_ellipse(int layer, int filled, int cx, int cy, int rx, int ry, int colour) {
   if (!targetLayer(layer, colour)) return;
-  const SDL_Color c = rgb555(colour);
-  const auto low16 = [](int v) { return static_cast<Sint16>(static_cast<uint16_t>(static_cast<unsigned>(v))); };
-  if (filled)
-    filledEllipseRGBA(renderer, low16(cx), low16(cy), low16(rx), low16(ry), c.r, c.g, c.b, c.a);
-  else
-    ellipseRGBA(renderer, low16(cx), low16(cy), low16(rx), low16(ry), c.r, c.g, c.b, c.a);
+  // Centre and radii keep their low 16 bits, as the unit's numbers always had.
+  const auto low16 = [](int v) { return static_cast<int>(static_cast<int16_t>(static_cast<uint16_t>(static_cast<unsigned>(v)))); };
+  std::vector<SDL_Rect> runs;
+  traceEllipse(low16(cx), low16(cy), low16(rx), low16(ry), filled != 0, logicalW, logicalH, runs);
+  if (!runs.empty()) SDL_RenderFillRects(renderer, runs.data(), static_cast<int>(runs.size()));
 }
 
 // ---- Pictures ----
