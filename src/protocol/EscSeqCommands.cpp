@@ -201,6 +201,7 @@ void EscSeqParser::dispatchCsi(char command, const char* params, std::size_t len
 
 // The "@" group: layers, pictures, character size, reset, version report.
 void EscSeqParser::dispatchUnit(char command, const char* params, std::size_t len) {
+  static_assert(kShapeValuesMax <= kMaxValues && kCsiAttributesMax <= kMaxValues, "the parser keeps too few values");
   int v[kShapeValuesMax];
   bool none = (len == 0);
   switch (command) {

@@ -5,6 +5,8 @@
 // in EscSeqCommands.cpp.
 #include "protocol/EscSeqParser.h"
 
+#include <climits>
+
 #include "screen/ScreenIntf.h"
 
 namespace {
@@ -83,10 +85,13 @@ EscSeqParser::EscSeqParser(ScreenIntf* disp)
       display(disp),
       seqState(State::Text),
       sjisLead(0),
+      field(Field::Start),
+      valuesKept(0),
+      fieldValue(0),
       converter(iconv_open("UTF-8", "sjis")),
       conversionCacheEnabled(true),
       conversions(kConversionSlots, Conversion{Conversion::Unknown, {}}) {
-  seqBuffer.reserve(kMaxSequenceLength);
+  seqBuffer.reserve(kMaxKeptLength);
 }
 
 void EscSeqParser::setConversionCacheEnabled(bool on) {
@@ -111,6 +116,8 @@ void EscSeqParser::ParseByte(unsigned char c) {
         textByte(c);
       } else if (c == kIntroCsi || c == kIntroUnit || c == kIntroCharset94 || c == kIntroCharsetMulti) {
         seqBuffer.push_back(static_cast<char>(c));
+        field = Field::Start;
+        valuesKept = 0;
         seqState = State::Collect;  // Introducer: parameters follow.
       } else {
         seqBuffer.push_back(static_cast<char>(c));
@@ -123,10 +130,8 @@ void EscSeqParser::ParseByte(unsigned char c) {
       if (!isCollected(c)) {
         seqState = State::Text;  // Interrupted: the sequence is abandoned, c is text or control.
         textByte(c);
-      } else if (seqBuffer.size() >= kMaxSequenceLength) {
-        seqState = State::Text;  // Too long: the sequence is abandoned and c dropped.
       } else if (isParameterByte(c)) {
-        seqBuffer.push_back(static_cast<char>(c));
+        collectParameter(c);
       } else if (isFinalByte(c)) {
         seqBuffer.push_back(static_cast<char>(c));
         ParseEscapeSequence(seqBuffer);
@@ -134,6 +139,66 @@ void EscSeqParser::ParseByte(unsigned char c) {
       } else {
         seqState = State::Text;  // Malformed: the sequence and c are dropped.
       }
+      return;
+  }
+}
+
+// Keeps of one parameter byte what a command can read (see Field), so that
+// the kept sequence does what the whole one would.
+void EscSeqParser::collectParameter(unsigned char c) {
+  const char byte = static_cast<char>(c);
+  switch (field) {
+    case Field::Start:
+      if (c == ';') {
+        if (seqBuffer.back() != ';') {
+          seqBuffer.push_back(byte);  // An empty field carries nothing: one ';' stands for a run.
+        }
+      } else if (valuesKept == kMaxValues) {
+        field = Field::Ignored;  // Past the most values a command reads.
+      } else if (c == '>') {
+        seqBuffer.push_back(byte);
+        field = Field::Marker;  // No number: a command reading this field ignores the sequence.
+      } else {
+        seqBuffer.push_back(byte);
+        ++valuesKept;
+        fieldValue = c - '0';
+        field = Field::Number;
+      }
+      return;
+
+    case Field::Number:
+      if (c == ';') {
+        seqBuffer.push_back(byte);
+        field = Field::Start;
+      } else if (c == '>') {
+        field = Field::NumberEnd;  // The number is complete; the rest of the field carries nothing.
+      } else if (fieldValue == 0) {
+        seqBuffer.back() = byte;  // A leading zero carries nothing.
+        fieldValue = c - '0';
+      } else {
+        seqBuffer.push_back(byte);
+        fieldValue = fieldValue * 10 + (c - '0');
+        if (fieldValue > INT_MAX) {
+          field = Field::Ignored;  // Past 32 bits: a command reading it ignores the sequence.
+        }
+      }
+      return;
+
+    case Field::NumberEnd:
+      if (c == ';') {
+        seqBuffer.push_back(byte);
+        field = Field::Start;
+      }
+      return;
+
+    case Field::Marker:
+      if (c != ';') {
+        seqBuffer.push_back(byte);  // With its '>', tells "[>5h" from other sequences.
+      }
+      field = Field::Ignored;
+      return;
+
+    case Field::Ignored:
       return;
   }
 }

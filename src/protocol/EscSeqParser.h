@@ -40,9 +40,23 @@ private:
   // byte decides. Collect: after an introducer, parameters until a final byte.
   enum class State { Text, Escape, Collect };
 
-  // Longest sequence kept (introducer, parameters and final byte, without
-  // the ESC); a longer one is abandoned when its next byte would not fit.
-  static constexpr std::size_t kMaxSequenceLength = 256;
+  // Where a parameter byte falls within its field. A sequence is read to
+  // its final byte however long it is, but only what a command can read is
+  // kept: each number without its leading zeros, one ';' for a run of
+  // empty fields, a field opened by '>' with its next byte (for "[>5h"),
+  // and nothing after the most values a command reads or after a field no
+  // command can read (no number, or one past 32 bits). Start: a field
+  // begins. Number: digits of a kept number. NumberEnd: the rest of a field
+  // after its number. Marker: the byte after a field's '>'. Ignored: until
+  // the final byte, nothing more is kept.
+  enum class Field { Start, Number, NumberEnd, Marker, Ignored };
+
+  // The most values any command reads.
+  static constexpr int kMaxValues = 8;
+  // Room for the longest sequence kept: introducer, a ';', the values each
+  // with its ';' and at most eleven digits (the eleventh past 32 bits), and
+  // the final byte. A '>' field takes a value's place.
+  static constexpr std::size_t kMaxKeptLength = 2 + kMaxValues * 12 + 1;
   // Introducers of the two command groups.
   static constexpr char kIntroCsi = '[';
   static constexpr char kIntroUnit = '@';
@@ -56,6 +70,7 @@ private:
   };
 
   void textByte(unsigned char c);
+  void collectParameter(unsigned char c);
   void drawCharacter(unsigned char lead, unsigned char trail);
   void drawConverted(char* in, std::size_t inLen);
   bool convert(char* in, std::size_t inLen, char* out, std::size_t outSize);
@@ -67,6 +82,9 @@ private:
   State seqState;
   unsigned char sjisLead;
   std::string seqBuffer;
+  Field field;
+  int valuesKept;
+  long long fieldValue;
   iconv_t converter;
   bool conversionCacheEnabled;
   std::vector<Conversion> conversions;

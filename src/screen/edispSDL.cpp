@@ -37,6 +37,10 @@ constexpr int kMaxSegmentBytes = 80;
 constexpr size_t kPrintwBufferSize = 100;
 constexpr size_t kFontPathExtra = 100;
 constexpr size_t kPicturePathSize = 512;
+// Pictures kept decoded: at most 32, and at most 16 MiB (sixteen pictures of
+// the whole 640 x 384 screen).
+constexpr size_t kKeptPictures = 32;
+constexpr size_t kKeptPictureBytes = 16 * 1024 * 1024;
 // Coordinates within this range are handed to SDL unchanged; its line
 // clipping multiplies coordinate differences in int.
 constexpr int64_t kSafeCoordinate = 16384;
@@ -112,7 +116,8 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
       logicalW(w),
       logicalH(h),
       presentCount(0),
-      textPixels(w, h) {
+      textPixels(w, h),
+      pictures(kKeptPictures, kKeptPictureBytes) {
   window = SDL_CreateWindow(title ? title : "", x, y, w, h, SDL_WINDOW_RESIZABLE);
   if (!window) creationFailed("Error: SDL_CreateWindow");
 
@@ -161,6 +166,7 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
 
 edispSDL::~edispSDL() {
   keptCells.clear();
+  pictures.clear();
   if (textTexture) SDL_DestroyTexture(textTexture);
   for (TTF_Font* font : fonts)
     if (font) TTF_CloseFont(font);
@@ -551,25 +557,37 @@ void edispSDL::draw_image2(int picture, int layer, int folder, int x, int y) {
   drawPicture(path, layer, x, y);
 }
 
+// A picture kept from an earlier draw is copied while its file is unchanged;
+// otherwise the file is read and decoded, and the result kept.
 void edispSDL::drawPicture(const char* path, int layer, int x, int y) {
   if (!validLayer(layer) || !renderer) return;
-  SDL_Surface* surface = IMG_Load(path);
-  if (!surface) {
-    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "IMG_Load : %s\n", SDL_GetError());
-    return;
+  PictureCache::FileStamp stamp{};
+  const bool stamped = PictureCache::stampOf(path, &stamp);
+  if (!stamped) pictures.drop(path);
+  const PictureCache::Picture* kept = stamped ? pictures.find(path, stamp) : nullptr;
+  PictureCache::Picture loaded{nullptr, 0, 0};
+  bool owned = false;
+  if (!kept) {
+    SDL_Surface* surface = IMG_Load(path);
+    if (!surface) {
+      SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "IMG_Load : %s\n", SDL_GetError());
+      return;
+    }
+    loaded = {SDL_CreateTextureFromSurface(renderer, surface), surface->w, surface->h};
+    SDL_FreeSurface(surface);
+    owned = !(loaded.texture && stamped && pictures.keep(path, stamp, loaded));
   }
+  const PictureCache::Picture& picture = kept ? *kept : loaded;
   // A picture wholly off the layer draws nothing.
-  const bool visible = x < logicalW && int64_t{x} + surface->w > 0 && y < logicalH && int64_t{y} + surface->h > 0;
+  const bool visible = x < logicalW && int64_t{x} + picture.w > 0 && y < logicalH && int64_t{y} + picture.h > 0;
   if (visible) {
-    SDL_Texture* texture = SDL_CreateTextureFromSurface(renderer, surface);
     if (SDL_SetRenderTarget(renderer, bgBuffers[layer]) != 0) {
       SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_SetRenderTarget : %s\n", SDL_GetError());
     } else {
-      const SDL_Rect dst{x, y, surface->w, surface->h};
-      if (SDL_RenderCopy(renderer, texture, nullptr, &dst) != 0)
+      const SDL_Rect dst{x, y, picture.w, picture.h};
+      if (SDL_RenderCopy(renderer, picture.texture, nullptr, &dst) != 0)
         SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "SDL_RenderCopy : %s\n", SDL_GetError());
     }
-    if (texture) SDL_DestroyTexture(texture);
   }
-  SDL_FreeSurface(surface);
+  if (owned && loaded.texture) SDL_DestroyTexture(loaded.texture);
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "screen/KeptCells.h"
+#include "screen/PictureCache.h"
 #include "screen/ScreenIntf.h"
 #include "screen/TextLayer.h"
 
@@ -137,4 +138,6 @@ private:
   // drawing into them.
   TextLayer textPixels;
   KeptCells keptCells;
+  // Pictures decoded from their files, kept for drawing again.
+  PictureCache pictures;
 };

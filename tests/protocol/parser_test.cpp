@@ -145,8 +145,18 @@ TEST(ParserTest, MalformedAndOverlongSequences) {
       {E("(0A") + E("(B") + E("$B") + E("A") + E(" ") + E("\x7f") + E("@@") + E("c"), ""},
       {E("7") + E("8"), "save_attribute(0) load_attribute(0)"},
       {E("[" + zeros + "5;7H"), "move(5,7)"},
-      {E("[" + zeros + "05;7H") + "B", "puts(B)"},
-      {E("[" + std::string(256, '1') + "2A"), "puts(2) puts(A)"},
+      {E("[" + zeros + "05;7H") + "B", "move(5,7) puts(B)"},
+      {E("[" + std::string(256, '1') + "2A") + "B", "puts(B)"},
+      {E("[" + std::string(300, ';') + "5;10H"), "move(5,10)"},
+      {E("[" + std::string(300, '0') + "2J") + "Q", "clear() puts(Q)"},
+      {E("[" + zeros + "5>" + zeros + ">;;" + zeros + "7>>" + zeros + "H"), "move(5,7)"},
+      {E("[" + zeros + "m") + E("[" + zeros + ";" + zeros + "1;" + zeros + "m"), "set_attribute(0) set_attribute(0,1,0)"},
+      {E("[>5" + zeros + std::string(300, ';') + "1h") + E("[;>5" + zeros + "l"), "curoff()"},
+      {E("[1;" + std::string(300, '9') + "H") + E("[" + zeros + "2147483648J"), ""},
+      {E("@" + std::string(300, ';') + "I") + E("@1;2;3;>" + zeros + "4V"), ""},
+      {E("@1;2;3;" + zeros + "4;" + zeros + ">;" + std::string(300, '9') + "V"), "version(01020304)"},
+      {E("@0;1;100;50;10;20;31744;5;" + zeros + std::string(300, '9') + "z"), "draw_fillrect(1,100,50,10,20,31744)"},
+      {E("@3;3;1;320;192;100;50;" + zeros + "31;>" + zeros + "z"), "draw_ellipse(3,1,320,192,100,50,31)"},
   });
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <random>
 #include <string>
@@ -228,6 +229,50 @@ TEST_F(ScreenTest, LayersShapesAndPicturesAtTheirPixels) {
     EXPECT_EQ(img.count(kBlack) - img.count(kBlack, c.area), img.w * img.h - c.area.w * c.area.h) << "outside";
     for (int n = 0; n < 4 && c.layer < 4; ++n)
       EXPECT_TRUE(n == c.layer || pixels(n).count(kBlack) == 640 * 384) << "layer " << n;
+  }
+}
+
+// Image/1.jpg drawn twice on a black layer 1, then rewritten with another
+// size and the same modification time, with the same size and a time a
+// second later, or removed, and drawn twice again each time: the file as it
+// is now is drawn, or nothing.
+TEST_F(ScreenTest, PictureDrawnAgainShowsItsFileAsItIsNow) {
+  const std::string file = pictures.base() + "Image/1.jpg";
+  const auto start = std::filesystem::last_write_time(file);
+  const struct { int w, h; Pixel colour; } steps[] = {
+      {40, 30, {200, 60, 40, 255}}, {64, 48, {40, 80, 220, 255}}, {64, 48, {40, 200, 60, 255}}, {0, 0, kWhite}};
+  for (int i = 0; i < 4; ++i) {
+    SCOPED_TRACE("step " + std::to_string(i));
+    const auto& st = steps[i];
+    if (i == 3) std::filesystem::remove(file);
+    if (i == 1 || i == 2) {
+      ASSERT_TRUE(pictures.add("Image/1.jpg", st.w, st.h, st.colour.r, st.colour.g, st.colour.b));
+      std::filesystem::last_write_time(file, start + std::chrono::seconds(i - 1));
+    }
+    for (int n = 0; n < 2; ++n) {
+      screen->clear_bgbuff(1);
+      screen->draw_image(1, 1, 0, 0);
+      const PixelImage img = pixels(1);
+      int near = 0;
+      for (const Pixel& p : img.pixels)
+        near += std::max({std::abs(p.r - st.colour.r), std::abs(p.g - st.colour.g), std::abs(p.b - st.colour.b)}) <= 12;
+      EXPECT_EQ(near, st.w * st.h);
+      EXPECT_EQ(img.w * img.h - img.count(kBlack), st.w * st.h);
+    }
+  }
+}
+
+// Forty pictures, more than are kept, drawn in turn with picture 10 between
+// each two: every draw shows its own picture's colour.
+TEST_F(ScreenTest, PicturesDrawnAgainAfterMoreThanAreKeptDrawTheirOwnPixels) {
+  const auto colour = [](int n) { return Pixel{Uint8(n % 8 * 32), Uint8(n / 8 % 5 * 48), 128, 255}; };
+  for (int n = 10; n < 50; ++n)
+    ASSERT_TRUE(pictures.add("Image/" + std::to_string(n) + ".jpg", 8, 8, colour(n).r, colour(n).g, 128));
+  for (int i = 0; i < 160; ++i) {
+    const int n = i % 2 ? 10 : 10 + i / 2 % 40;
+    screen->draw_image(n, 1, 0, 0);
+    const Pixel p = readPixel(screen->getRenderer(), screen->getLayer(1), 4, 4);
+    EXPECT_TRUE(std::abs(p.r - colour(n).r) <= 12 && std::abs(p.g - colour(n).g) <= 12) << "draw " << i << ", n " << n;
   }
 }
 
