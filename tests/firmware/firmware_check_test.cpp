@@ -1,6 +1,7 @@
 #include "app/CheckNewFirmware.h"
 #include "app/getServerFwVersion.h"
 #include "app_harness.h"
+#include "private_mounts.h"
 
 namespace app_test {
 namespace {
@@ -68,6 +69,27 @@ TEST(FirmwarePageTest, FollowsRedirectsOverHttpOnlyAndFindsTheFirstPublishedVers
       {filler + row("1.2.3.5"), 0},
   };
   for (const auto& c : bodies) EXPECT_EQ(extractFirmwareVersion(c.first), c.second) << c.first.substr(0, 60);
+}
+
+TEST(FirmwarePageTest, FetchEndsWithinItsTimeOutWhenNameServersNeverAnswer) {
+  TempDir dir;
+  const char* const servers[] = {"127.0.0.77", "127.0.0.78", "127.0.0.79"};
+  // Each server is waited for 30 s, twice the fetch's time-out.
+  ASSERT_TRUE(writeFile(dir.file("resolv.conf"), std::string("options timeout:30 attempts:1\nnameserver ") + servers[0] +
+                                                     "\nnameserver " + servers[1] + "\nnameserver " + servers[2] + "\n"));
+  const int seconds = inPrivateMounts([&] {
+    for (const char* server : servers) {
+      sockaddr_in address{};
+      address.sin_family = AF_INET, address.sin_port = htons(53), inet_pton(AF_INET, server, &address.sin_addr);
+      if (bind(socket(AF_INET, SOCK_DGRAM, 0), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) return kCannotSetUp;
+    }
+    if (!bindMount(dir.file("resolv.conf"), "/etc/resolv.conf")) return kCannotSetUp;
+    const auto start = std::chrono::steady_clock::now();
+    const bool found = getServerFwVersion(Settings{"", nullptr, "https://firmware.tavix-unit.invalid/fw", nullptr}) != 0;
+    return found ? 254 : int(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count());
+  });
+  if (seconds < 0) GTEST_SKIP() << "needs root and a mount namespace of its own";
+  EXPECT_LT(seconds, 30) << "15 s time-out plus one more";
 }
 
 }  // namespace
