@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -96,32 +97,104 @@ bool parseEntry(const unsigned char* text, size_t len, std::string* name, uint32
   return true;
 }
 
-bool writeAll(int fd, const char* data, size_t len) {
-  while (len > 0) {
-    ssize_t n = ::write(fd, data, len);
-    if (n < 0) {
-      if (errno == EINTR) continue;
+// Links followed from the preference file to the file they lead to.
+const int kMaxLinkHops = 40;
+
+bool writeAll(int fd, const std::string& data) {
+  for (size_t done = 0; done < data.size();) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = ENOSPC;  // nothing taken: no room
       return false;
     }
-    data += n;
-    len -= static_cast<size_t>(n);
+    done += static_cast<size_t>(n);
   }
   return true;
 }
 
-bool writeContents(int fd, const PreferenceMap& prefs) {
-  for (const char* line : kCommentLines) {
-    if (!writeAll(fd, line, SDL_strlen(line))) return false;
+bool readAll(int fd, std::string& data) {
+  char chunk[4096];
+  for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) != 0;) {
+    if (n < 0 && errno != EINTR) return false;
+    if (n > 0) data.append(chunk, static_cast<size_t>(n));
   }
+  return true;
+}
+
+std::string formatContents(const PreferenceMap& prefs) {
+  std::string contents;
+  for (const char* line : kCommentLines) contents += line;
   for (const auto& entry : prefs) {
     // A name the reader could not give back would corrupt the file.
     if (!isReadableName(entry.first)) continue;
     char value[16];
-    const int n = SDL_snprintf(value, sizeof value, " = %d\n", static_cast<int32_t>(entry.second));
-    if (!writeAll(fd, entry.first.data(), entry.first.size())) return false;
-    if (!writeAll(fd, value, static_cast<size_t>(n))) return false;
+    SDL_snprintf(value, sizeof value, " = %d\n", static_cast<int32_t>(entry.second));
+    contents += entry.first + value;
   }
-  return true;
+  return contents;
+}
+
+// Replaces path by the file a chain of symbolic links starting there leads
+// to (which need not exist yet); false when the chain does not end.
+bool followLinks(std::string& path) {
+  for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    char link[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), link, sizeof link);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof link) return true;  // not a link
+    const std::string to(link, static_cast<size_t>(n));
+    path = to[0] == '/' ? to : path.substr(0, path.rfind('/') + 1) + to;
+  }
+  return false;
+}
+
+// Writes the contents to a new file beside path and renames it over path,
+// so a failure never leaves a half-written file. 0 or the error.
+int replaceFile(const std::string& path, const std::string& contents) {
+  const std::string tempPath = path + "." + std::to_string(static_cast<long>(getpid())) + ".tmp";
+  int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0 && errno == EEXIST) {
+    ::unlink(tempPath.c_str());
+    fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_TRUNC | O_CLOEXEC, 0666);
+  }
+  if (fd < 0) return errno;
+  // The file keeps the permissions it had.
+  struct stat old;
+  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
+
+  int error = writeAll(fd, contents) && ::fsync(fd) == 0 ? 0 : errno;
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(tempPath.c_str(), path.c_str()) != 0) error = errno;
+  if (error != 0) ::unlink(tempPath.c_str());
+  return error;
+}
+
+// Overwrites an existing file where it is, for when no file can be made
+// beside it. The old contents are kept until the new ones are all written,
+// and put back when that fails part-way; damaged tells when that failed too.
+int writeInPlace(const std::string& path, const std::string& contents, bool& damaged) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat file;
+  std::string old;
+  int error = 0;
+  if (::fstat(fd, &file) != 0) {
+    error = errno;
+  } else if (!S_ISREG(file.st_mode)) {
+    error = EINVAL;
+  } else if (!readAll(fd, old)) {
+    error = errno;
+  } else if (::lseek(fd, 0, SEEK_SET) != 0 || !writeAll(fd, contents) ||
+             ::ftruncate(fd, static_cast<off_t>(contents.size())) != 0 || ::fsync(fd) != 0) {
+    error = errno;
+    // Each step of putting back is tried, also after one that failed.
+    bool putBack = ::lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, old);
+    putBack = ::ftruncate(fd, static_cast<off_t>(old.size())) == 0 && putBack;
+    putBack = ::fsync(fd) == 0 && putBack;
+    damaged = !putBack;
+  }
+  ::close(fd);
+  return error;
 }
 
 }  // namespace
@@ -179,26 +252,25 @@ void readPrefsData(const Settings& settings, const char* fileName, PreferenceMap
 void writePrefsData(const Settings& settings, const char* fileName, const PreferenceMap& prefs) {
   if (fileName == nullptr) return;
   const std::string dir = prefsDirectory(settings);
-  if (dir.empty()) return;
-  const std::string path = dir + fileName;
-
-  // The new contents go to a file of their own first and then replace the
-  // old file in one step, so a failure never leaves a half-written file.
-  const std::string tempPath = path + "." + std::to_string(static_cast<long>(getpid())) + ".tmp";
-  int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0 && errno == EEXIST) {
-    ::unlink(tempPath.c_str());
-    fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_TRUNC | O_CLOEXEC, 0666);
+  if (dir.empty()) {
+    std::fprintf(stderr, "tavixDisp: preferences not saved to %s: no preference directory\n", fileName);
+    return;
   }
-  if (fd < 0) return;
-  // The file keeps the permissions it had.
-  struct stat old;
-  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
-
-  bool ok = writeContents(fd, prefs);
-  ok = ::fsync(fd) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (!ok || ::rename(tempPath.c_str(), path.c_str()) != 0) ::unlink(tempPath.c_str());
+  // A link stays a link: the file it leads to is written.
+  std::string path = dir + fileName;
+  const std::string contents = formatContents(prefs);
+  int error = followLinks(path) ? replaceFile(path, contents) : ELOOP;
+  bool damaged = false;
+  if (error != 0) {
+    // A folder that takes no new file can still hold a file that can be
+    // written; with no such file the first failure is the one to tell.
+    const int inPlace = writeInPlace(path, contents, damaged);
+    if (inPlace != ENOENT) error = inPlace;
+  }
+  if (error != 0) {
+    std::fprintf(stderr, "tavixDisp: preferences not saved to %s: %s%s\n", path.c_str(), std::strerror(error),
+                 damaged ? " (its old contents could not be put back)" : "");
+  }
 }
 
 uint32_t encodeDate(const struct tm& date) {

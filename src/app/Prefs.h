@@ -12,7 +12,11 @@
 using PreferenceMap = std::map<std::string, uint32_t>;
 
 // The file lives in the settings' preference directory, by default the one
-// SDL_GetPrefPath("tavixProject", "tavixDisp") names.
+// SDL_GetPrefPath("tavixProject", "tavixDisp") names. A write replaces the
+// whole file in one step, or, where no new file can be made beside it,
+// overwrites it in place; a file that is a symbolic link is written where
+// the link leads. A write that cannot be done leaves the old file as it was
+// and says why on standard error.
 void readPrefsData(const Settings& settings, const char* fileName, PreferenceMap& prefs);
 void writePrefsData(const Settings& settings, const char* fileName, const PreferenceMap& prefs);
 // The same in the default directory.

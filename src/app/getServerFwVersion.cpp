@@ -76,6 +76,11 @@ bool fetchPage(const std::string& url, std::string& body) {
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collectBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
+#if LIBCURL_VERSION_NUM >= 0x075700
+  // A name look-up that does not answer is left to end on its own thread:
+  // the fetch as a whole ends with its time-out, resolution included.
+  curl_easy_setopt(curl, CURLOPT_QUICK_EXIT, 1L);
+#endif
   const CURLcode result = curl_easy_perform(curl);
   curl_easy_cleanup(curl);
 

@@ -1,6 +1,11 @@
 #include "app/CheckNewFirmware.h"
 #include "app/getServerFwVersion.h"
 #include "app_harness.h"
+#ifdef __linux__
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#endif
 
 namespace app_test {
 namespace {
@@ -68,6 +73,33 @@ TEST(FirmwarePageTest, FollowsRedirectsOverHttpOnlyAndFindsTheFirstPublishedVers
       {filler + row("1.2.3.5"), 0},
   };
   for (const auto& c : bodies) EXPECT_EQ(extractFirmwareVersion(c.first), c.second) << c.first.substr(0, 60);
+}
+
+TEST(FirmwarePageTest, FetchEndsWithinItsTimeOutWhenNameServersNeverAnswer) {
+#ifdef __linux__
+  TempDir dir;  // three name servers that never answer, each waited for 30 s: twice the fetch's time-out
+  ASSERT_TRUE(writeFile(dir.file("resolv.conf"), "options timeout:30 attempts:1\nnameserver 127.0.0.77\n"
+                                                 "nameserver 127.0.0.78\nnameserver 127.0.0.79\n"));
+  const pid_t child = geteuid() == 0 ? fork() : -1;
+  if (child == 0) {  // in a mount namespace of its own, where the resolver reads that file
+    if (unshare(CLONE_NEWNS) || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
+        mount(dir.file("resolv.conf").c_str(), "/etc/resolv.conf", nullptr, MS_BIND, nullptr))
+      _exit(255);
+    for (const char* server : {"127.0.0.77", "127.0.0.78", "127.0.0.79"}) {
+      sockaddr_in address{};
+      address.sin_family = AF_INET, address.sin_port = htons(53), inet_pton(AF_INET, server, &address.sin_addr);
+      if (bind(socket(AF_INET, SOCK_DGRAM, 0), reinterpret_cast<sockaddr*>(&address), sizeof address)) _exit(255);
+    }
+    const auto start = std::chrono::steady_clock::now();
+    getServerFwVersion(Settings{"", nullptr, "https://firmware.tavix-unit.invalid/fw", nullptr});
+    _exit(int(std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start).count()));
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child || status == 255 << 8) GTEST_SKIP() << "needs root and unshare";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) < 30) << "15 s time-out plus one more; took " << (status >> 8) << " s";
+#else
+  GTEST_SKIP() << "name servers are swapped on Linux only";
+#endif
 }
 
 }  // namespace

@@ -1,4 +1,9 @@
 #include "app/Prefs.h"
+#include <pwd.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
 #include "app_harness.h"
 
 namespace app_test {
@@ -47,6 +52,43 @@ TEST_F(PrefsTest, FileContentsReadAsEntriesOverWhatTheMapHeld) {
   writePrefsData(settings, kFile, abc);
   EXPECT_EQ(readBack({{"kept", 9}}), (PreferenceMap{{"kept", 9}})) << "a missing directory changes nothing";
   EXPECT_FALSE(std::filesystem::exists(dir.file("no")));
+}
+
+TEST_F(PrefsTest, WritesThroughSymbolicLinksToTheirTargetsAndKeepsTheLinks) {
+  std::filesystem::create_directory(dir.file("kept"));
+  std::filesystem::create_symlink("chained.prefs", dir.file("kept/hop"));
+  // link, what it holds, the file written (there before, but for the last)
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {"relative", "kept/r.prefs", "kept/r.prefs"}, {"absolute", dir.file("kept/a.prefs"), "kept/a.prefs"},
+      {"chain", "kept/hop", "kept/chained.prefs"}, {"dangling", "kept/new.prefs", "kept/new.prefs"}};
+  for (const auto& [link, to, target] : cases) {
+    ASSERT_TRUE(link == "dangling" || writeFile(dir.file(target), "a = 1\n"));
+    std::filesystem::create_symlink(to, dir.file(link));
+    writePrefsData(settings, link.c_str(), {{"b", 2}});
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file(link)) && std::filesystem::is_symlink(dir.file("kept/hop"))) << link;
+    EXPECT_EQ(readFile(dir.file(target)), kPrefsHead + "b = 2\n") << link;
+  }
+}
+
+TEST_F(PrefsTest, InAFolderTheUserCannotWriteTheFileIsWrittenInPlaceOrKeptWithAWord) {
+  const passwd* user = getpwnam("nobody");
+  if (geteuid() != 0 || user == nullptr) GTEST_SKIP() << "needs root and a user nobody";
+  const std::string file = dir.file(kFile), errors = dir.file("stderr"), old = "; by hand\na = 1\n";
+  // the user owns the file, most bytes a file may get, the file afterwards, the reason given on standard error
+  const std::tuple<bool, rlim_t, std::string, std::string> cases[] = {{true, RLIM_INFINITY, kPrefsHead + "b = 2\n", ""},
+      {false, RLIM_INFINITY, old, "Permission denied"}, {true, 300, old, "File too large"}};
+  for (const auto& [owned, limit, after, reason] : cases) {
+    ASSERT_TRUE(writeFile(file, old) && writeFile(errors, "") && !chmod(dir.path().c_str(), 0755) &&
+                !chown(errors.c_str(), user->pw_uid, 0) && !chown(file.c_str(), owned ? user->pw_uid : 0, 0));
+    const rlimit size{limit, limit};
+    const pid_t child = fork();
+    if (child == 0 && dup2(open(errors.c_str(), O_WRONLY), 2) == 2 && !setrlimit(RLIMIT_FSIZE, &size) && !setuid(user->pw_uid))
+      signal(SIGXFSZ, SIG_IGN), writePrefsData(settings, kFile, {{"b", 2}});
+    if (child == 0) _exit(0);
+    waitpid(child, nullptr, 0);
+    EXPECT_EQ(readFile(file), after) << reason;
+    EXPECT_EQ(readFile(errors), reason.empty() ? "" : "tavixDisp: preferences not saved to " + file + ": " + reason + "\n");
+  }
 }
 
 TEST(PrefsDateTest, DatesEncodeYearMonthFromZeroAndDay) {
