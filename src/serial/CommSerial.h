@@ -47,6 +47,8 @@ private:
 
   CRingBuff<unsigned char, kRingSize> ring;
   SDL_Thread* readThread;
+  // Read end, write end: a byte written wakes the reader from its wait.
+  int wakePipe[2];
   // Reads in a row that failed after a readable wait; reader thread only.
   int failedReads;
   std::atomic<bool> hungUp;
