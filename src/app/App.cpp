@@ -337,7 +337,7 @@ private:
       handleWindowEvent(event.window);
     }
     if (ProcessTerminalInputs(input.get(), link.get(), scale)) {
-      deadlines.inputSent(SDL_GetTicks());
+      deadlines.inputSent(SDL_GetTicks(), link->fd >= 0);
     }
     return false;
   }
