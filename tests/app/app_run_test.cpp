@@ -32,5 +32,20 @@ TEST_F(AppTest, ResizesSnapAndMovesAndSizesAreStoredUntilQuit) {
   EXPECT_NE(prefsText().find("window_h = 768\nwindow_w = 1280\nwindow_x = -20\nwindow_y = -5\n"), std::string::npos);
 }
 
+TEST_F(AppTest, QuitEndsTheRunWhateverWindowEventsFollowItInTheFrame) {
+  ScriptedUnit unit;
+  int pass = 0;
+  EXPECT_EQ(runLoop(config(unit.path()),
+                    [&](const AppProbe& probe) {
+                      if (pass == 0) pushEvent(probe, SDL_WINDOWEVENT_MOVED, 30, 20);
+                      SDL_Event quit{SDL_QUIT};
+                      if (pass == 1) SDL_PushEvent(&quit), pushEvent(probe, SDL_WINDOWEVENT_RESIZED, 1000, 700);
+                      return ++pass < 20;
+                    }),
+            0);
+  EXPECT_EQ(pass, 2);
+  EXPECT_NE(prefsText().find("window_x = 30\nwindow_y = 20\n"), std::string::npos) << "written at the quit";
+}
+
 }  // namespace
 }  // namespace app_test
