@@ -211,6 +211,8 @@ private:
           screen->stopUpdate();
           break;
         case HandshakeSteps::SendRequest:
+          // A unit that stalled for a moment after the open is asked again.
+          link->retryWrites();
           link->write(unit_wire::kVersionRequest, unit_wire::kVersionRequestSize);
           break;
         case HandshakeSteps::Done:

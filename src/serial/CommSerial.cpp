@@ -191,6 +191,10 @@ bool CommSerial::linkLost() const {
   return hungUp.load() || writeFailed.load();
 }
 
+void CommSerial::retryWrites() {
+  writeFailed.store(false);
+}
+
 void CommSerial::clearSerialPortBuffers() {
   const int port = fd.load();
   if (port < 0) return;

@@ -30,6 +30,8 @@ public:
   // fails although the port reports itself readable), or a write failed or
   // was not accepted in time. Cleared by OpenPort and ClosePort.
   bool linkLost() const;
+  // Lets writes reach the port again after one failed or timed out.
+  void retryWrites();
 
   static const int kWriteWaitMs = 500;
 
