@@ -45,6 +45,17 @@ const char kExitText[] = "Exit tavixDisp.";
 const char kCannotConnect[] = "The connection with T.A.V.I.X cannot be established.";
 const char kTimedOut[] = "Communication with T.A.V.I.X has timed out.";
 
+const char kNoDisplay[] = "No display found: only a video driver that shows nothing could be started.";
+
+// With no display SDL falls back by itself to a video driver that shows
+// nothing; only a driver the user asked for by name is taken as meant.
+bool onlyInvisibleVideo() {
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return (asked == nullptr || *asked == '\0') && driver != nullptr &&
+         (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
+}
+
 std::string withTrailingSlash(std::string dir) {
   if (!dir.empty() && dir.back() != '/') {
     dir += '/';
@@ -103,6 +114,10 @@ private:
     SDL_LogSetPriority(SDL_LOG_CATEGORY_APPLICATION, SDL_LOG_PRIORITY_CRITICAL);
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
       DisplayErrorDialog(config, "Error: SDL_Init", SDL_GetError());
+      return 1;
+    }
+    if (onlyInvisibleVideo()) {
+      DisplayErrorDialog(config, "Error: SDL_Init", kNoDisplay);
       return 1;
     }
     if (TTF_Init() == -1) {
