@@ -13,6 +13,7 @@
 #include "app/Globals.h"
 #include "app/HandshakeSteps.h"
 #include "app/LinkDeadlines.h"
+#include "app/PassIntake.h"
 #include "app/WindowRules.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
@@ -286,12 +287,12 @@ private:
   // not taken in time, without waiting for the next keep-alive byte: a user
   // who keeps typing postpones that byte indefinitely. What the unit sent
   // before it went away is all in the ring by the time the loss shows, and
-  // is parsed before the link is dropped; a reconnection is due at once.
+  // is parsed, pass by pass, before the link is dropped; a reconnection is
+  // due at once.
   void noticeLostLink() {
-    if (!link->linkLost()) {
+    if (!link->linkLost() || link->getReadableBytes() != 0) {
       return;
     }
-    receiveWaitingBytes();
     dropLink();
     deadlines.lost(SDL_GetTicks());
   }
@@ -316,16 +317,18 @@ private:
     screen->clear_bgbuff(0);
   }
 
-  // Parses the bytes that were waiting when the pass began, and no more: a
-  // unit that keeps the ring full cannot hold the pass here, so the screen
-  // is presented and input handled every pass however fast it sends.
+  // Parses the bytes that were waiting when the pass began, and no more,
+  // for a bounded time: a unit that keeps the ring full or sends costly
+  // drawing commands cannot hold the pass here, so the screen is presented
+  // and input handled every pass whatever it sends.
   void receiveWaitingBytes() {
-    unsigned char bytes[CommSerial::kRingSize];
-    const unsigned int taken = link->read(bytes, link->getReadableBytes());
-    for (unsigned int i = 0; i < taken; ++i) {
-      screen->stopUpdate();
-      parser->ParseByte(bytes[i]);
-    }
+    PassIntake::run(
+        link->getReadableBytes(), [this](unsigned char* dst, unsigned count) { return link->read(dst, count); },
+        [this](unsigned char byte) {
+          screen->stopUpdate();
+          parser->ParseByte(byte);
+        },
+        [] { return SDL_GetTicks(); });
   }
 
   void tryReconnect() {

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <tuple>
 
 #include "app/HandshakeSteps.h"
 #include "app/LinkDeadlines.h"
+#include "app/PassIntake.h"
 #include "app/WindowRules.h"
 
 namespace {
@@ -65,6 +67,31 @@ TEST(LinkDeadlinesTest, KeepAliveAndReconnectionFollowTheirIntervals) {
       {"key held, unit back", 100000, {{50, 'L'}, {60, 'H'}, {200, 'P'}}, {{0, 10}, {500, 1500, 2500}}},
   };
   for (const auto& [name, start, events, expected] : cases) EXPECT_EQ(runLoop(start, events), expected) << name;
+}
+
+// Passes one after another over n waiting bytes on a fake clock that each parsed byte advances by
+// msPerByte; gives the bytes each pass parsed. Every byte is parsed once, in order.
+std::vector<unsigned> intakePasses(unsigned n, uint32_t start, uint32_t msPerByte) {
+  std::string stream, parsed;
+  for (unsigned i = 0; i < n; ++i) stream += static_cast<char>(i * 7 + i / 256);
+  unsigned next = 0;
+  uint32_t clock = start;
+  const auto take = [&](unsigned char* dst, unsigned count) {
+    count = std::min(count, n - next);
+    return std::memcpy(dst, &stream[next], count), next += count, count;
+  };
+  std::vector<unsigned> passes;
+  while (next < n && passes.size() < 100)
+    passes.push_back(PassIntake::run(n - next, take, [&](unsigned char b) { parsed += b, clock += msPerByte; }, [&] { return clock; }));
+  EXPECT_EQ(parsed, stream);
+  return passes;
+}
+
+TEST(PassIntakeTest, APassParsesForAbout20MsAndLeavesTheRestInOrderToTheNext) {
+  EXPECT_EQ(intakePasses(4095, 100000, 0), (std::vector<unsigned>{4095})) << "cheap bytes";
+  EXPECT_EQ(intakePasses(50, 100000, 1), (std::vector<unsigned>{20, 20, 10}));
+  EXPECT_EQ(intakePasses(50, 0xFFFFFFF0u, 1), (std::vector<unsigned>{20, 20, 10})) << "across the wrap of the tick";
+  EXPECT_EQ(intakePasses(10, 100000, 7), (std::vector<unsigned>{4, 4, 2})) << "the clock is read every four bytes";
 }
 
 // The handshake against a fake unit: a pause is 1 ms, a parsed byte parseMs. The unit greets with some
