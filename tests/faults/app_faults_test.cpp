@@ -69,6 +69,19 @@ TEST_F(FaultAppTest, UnitThatStopsReadingWhileTheUserTypesIsDroppedAndTheWindowK
   EXPECT_EQ(passesAfterLoss, 50) << "the link is dropped although the user keeps typing, and the window runs on";
 }
 
+TEST_F(FaultAppTest, TypingWhileUnpluggedLeavesTheReconnectionAttemptsTheirRhythm) {
+  int attempts = 0, passes = 0;
+  EXPECT_EQ(runLoop(config(link),
+                    [&](const AppProbe& probe) {
+                      if (passes == 0 && unit->keepAlives() < 3) return true;
+                      if (passes++ == 0) pushEvent(probe, SDL_WINDOWEVENT_FOCUS_GAINED), unit->unplug();
+                      pushEvent(probe, 0, 'a');
+                      return (attempts += attempted(probe)) < 4 && passes < 600;
+                    }),
+            0);
+  EXPECT_EQ(attempts, 4) << "one at the loss, then one a second while the user types";
+}
+
 TEST_F(FaultAppTest, UnitThatStallsRightAfterTheOpenIsAskedForItsVersionAgain) {
   std::thread stall([&] {
     while (unit->received().empty()) SDL_Delay(1);  // the wake-up byte came
