@@ -7,9 +7,10 @@
 //
 //   --kind pictures|ellipses --seconds S --base BUILD_DIR
 //
-// pictures: ESC @ I (picture 1 on layer 0) again and again; ellipses: huge
-// outline ellipses across the screen. Results go to standard output as
-// "name value" lines.
+// pictures: ESC @ I (picture 1 on layer 0) again and again; ellipses:
+// outline ellipses with radii of about 32767 whose top crosses the screen's
+// middle row. The first second is not counted. Results go to standard output
+// as "name value" lines.
 #include <SDL.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -135,7 +136,7 @@ int main(int argc, char** argv) {
   close(master);
   close(slave);
 
-  // The first second lets the flood fill the line; it is not counted.
+  // The first second lets the flood fill the line.
   const auto longestGap = [](const std::vector<Clock::time_point>& times) {
     double longest = 0;
     for (size_t i = 1; i < times.size(); ++i)
