@@ -13,6 +13,7 @@
 #include "app/Globals.h"
 #include "app/HandshakeSteps.h"
 #include "app/LinkDeadlines.h"
+#include "app/PassIntake.h"
 #include "app/WindowRules.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
@@ -44,6 +45,17 @@ const uint32_t kPollPauseMs = 1;
 const char kExitText[] = "Exit tavixDisp.";
 const char kCannotConnect[] = "The connection with T.A.V.I.X cannot be established.";
 const char kTimedOut[] = "Communication with T.A.V.I.X has timed out.";
+
+const char kNoDisplay[] = "No display found: only a video driver that shows nothing could be started.";
+
+// With no display SDL falls back by itself to a video driver that shows
+// nothing; only a driver the user asked for by name is taken as meant.
+bool onlyInvisibleVideo() {
+  const char* asked = SDL_getenv("SDL_VIDEODRIVER");
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return (asked == nullptr || *asked == '\0') && driver != nullptr &&
+         (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
+}
 
 std::string withTrailingSlash(std::string dir) {
   if (!dir.empty() && dir.back() != '/') {
@@ -103,6 +115,10 @@ private:
     SDL_LogSetPriority(SDL_LOG_CATEGORY_APPLICATION, SDL_LOG_PRIORITY_CRITICAL);
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
       DisplayErrorDialog(config, "Error: SDL_Init", SDL_GetError());
+      return 1;
+    }
+    if (onlyInvisibleVideo()) {
+      DisplayErrorDialog(config, "Error: SDL_Init", kNoDisplay);
       return 1;
     }
     if (TTF_Init() == -1) {
@@ -211,6 +227,8 @@ private:
           screen->stopUpdate();
           break;
         case HandshakeSteps::SendRequest:
+          // A unit that stalled for a moment after the open is asked again.
+          link->retryWrites();
           link->write(unit_wire::kVersionRequest, unit_wire::kVersionRequestSize);
           break;
         case HandshakeSteps::Done:
@@ -269,12 +287,12 @@ private:
   // not taken in time, without waiting for the next keep-alive byte: a user
   // who keeps typing postpones that byte indefinitely. What the unit sent
   // before it went away is all in the ring by the time the loss shows, and
-  // is parsed before the link is dropped; a reconnection is due at once.
+  // is parsed, pass by pass, before the link is dropped; a reconnection is
+  // due at once.
   void noticeLostLink() {
-    if (!link->linkLost()) {
+    if (!link->linkLost() || link->getReadableBytes() != 0) {
       return;
     }
-    receiveWaitingBytes();
     dropLink();
     deadlines.lost(SDL_GetTicks());
   }
@@ -299,16 +317,18 @@ private:
     screen->clear_bgbuff(0);
   }
 
-  // Parses the bytes that were waiting when the pass began, and no more: a
-  // unit that keeps the ring full cannot hold the pass here, so the screen
-  // is presented and input handled every pass however fast it sends.
+  // Parses the bytes that were waiting when the pass began, and no more,
+  // for a bounded time: a unit that keeps the ring full or sends costly
+  // drawing commands cannot hold the pass here, so the screen is presented
+  // and input handled every pass whatever it sends.
   void receiveWaitingBytes() {
-    unsigned char bytes[CommSerial::kRingSize];
-    const unsigned int taken = link->read(bytes, link->getReadableBytes());
-    for (unsigned int i = 0; i < taken; ++i) {
-      screen->stopUpdate();
-      parser->ParseByte(bytes[i]);
-    }
+    PassIntake::run(
+        link->getReadableBytes(), [this](unsigned char* dst, unsigned count) { return link->read(dst, count); },
+        [this](unsigned char byte) {
+          screen->stopUpdate();
+          parser->ParseByte(byte);
+        },
+        [] { return SDL_GetTicks(); });
   }
 
   void tryReconnect() {
@@ -337,7 +357,7 @@ private:
       handleWindowEvent(event.window);
     }
     if (ProcessTerminalInputs(input.get(), link.get(), scale)) {
-      deadlines.inputSent(SDL_GetTicks());
+      deadlines.inputSent(SDL_GetTicks(), link->fd >= 0);
     }
     return false;
   }

@@ -21,8 +21,12 @@ public:
   // From the old deadline, so a lagging one catches up a byte per pass.
   void keepAliveSent() { deadline += kKeepAliveIntervalMs; }
   void reconnectTried() { deadline += kReconnectIntervalMs; }
-  // An input report written to the unit postpones the keep-alive byte.
-  void inputSent(uint32_t nowMs) { deadline = nowMs + kKeepAliveIntervalMs; }
+  // An input report written to the open port postpones the keep-alive byte;
+  // while the port is closed nothing was written, and the reconnection
+  // attempts keep their rhythm.
+  void inputSent(uint32_t nowMs, bool portOpen) {
+    if (portOpen) deadline = nowMs + kKeepAliveIntervalMs;
+  }
   // A loss seen from the link itself: a reconnection is due at once.
   void lost(uint32_t nowMs) { deadline = nowMs - 1; }
 

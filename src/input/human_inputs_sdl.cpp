@@ -161,7 +161,8 @@ bool HumanInputsSDL::ProcessInputs() {
         switch (ev.window.event) {
           case SDL_WINDOWEVENT_MOVED:
           case SDL_WINDOWEVENT_RESIZED:
-            lastWindowEvent = ev;
+            // A quit seen in this frame stays: the program ends whatever follows it.
+            if (lastWindowEvent.type != SDL_QUIT) lastWindowEvent = ev;
             windowEvent = true;
             break;
           case SDL_WINDOWEVENT_FOCUS_GAINED:

@@ -1,6 +1,6 @@
 // The SDL implementation of the input state: drains SDL's event queue once
 // per main-loop pass (a frame) into masks with auto-repeat, a key code, a
-// mouse code and the last quit/move/resize event.
+// mouse code and the frame's quit, or else its last move/resize event.
 #pragma once
 
 #include <SDL.h>

@@ -5,8 +5,12 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/ioctl.h>
+#ifdef __APPLE__
+#include <sys/select.h>
+#else
+#include <poll.h>
+#endif
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,7 +19,8 @@
 
 namespace {
 
-// How long the reader waits for a byte before it looks at the stop signal again.
+// How long the reader waits for a byte before it looks at the stop signal
+// again; closing the port also wakes it at once.
 const int kReadWaitMs = 500;
 // Pause of the reader while the ring is full, and after a wake-up that
 // brought no byte (a hung-up or failing port reports itself readable at once).
@@ -44,11 +49,61 @@ void makeRawSettings(struct termios* t, speed_t code) {
   t->c_cc[VTIME] = 1;
 }
 
+enum WaitResult { Ready, NotReady, WaitFailed };
+
+// Waits at most timeoutMs for the port to become readable (or writable),
+// and returns early, as NotReady, when wake (if not negative) becomes
+// readable. macOS cannot poll() devices, so select() waits there.
+WaitResult waitForPort(int port, bool forWrite, int wake, int timeoutMs) {
+#ifdef __APPLE__
+  if (port >= FD_SETSIZE || wake >= FD_SETSIZE) return WaitFailed;
+  fd_set readable, writable;
+  FD_ZERO(&readable);
+  FD_ZERO(&writable);
+  FD_SET(port, forWrite ? &writable : &readable);
+  if (wake >= 0) FD_SET(wake, &readable);
+  struct timeval timeout;
+  timeout.tv_sec = timeoutMs / 1000;
+  timeout.tv_usec = (timeoutMs % 1000) * 1000;
+  const int n = select((port > wake ? port : wake) + 1, &readable, &writable, nullptr, &timeout);
+  if (n < 0) return errno == EINTR ? NotReady : WaitFailed;
+  if (n == 0 || (wake >= 0 && FD_ISSET(wake, &readable))) return NotReady;
+  return FD_ISSET(port, forWrite ? &writable : &readable) ? Ready : NotReady;
+#else
+  struct pollfd pfd[2];
+  pfd[0].fd = port;
+  pfd[0].events = forWrite ? POLLOUT : POLLIN;
+  pfd[0].revents = 0;
+  pfd[1].fd = wake;
+  pfd[1].events = POLLIN;
+  pfd[1].revents = 0;
+  const int n = poll(pfd, wake >= 0 ? 2 : 1, timeoutMs);
+  if (n < 0) return errno == EINTR ? NotReady : WaitFailed;
+  if (n == 0 || pfd[1].revents != 0) return NotReady;
+  return pfd[0].revents != 0 ? Ready : NotReady;
+#endif
+}
+
 }  // namespace
 
-CommSerial::CommSerial() : fd(-1), readThread(nullptr), failedReads(0), hungUp(false), writeFailed(false) {}
+CommSerial::CommSerial() : fd(-1), readThread(nullptr), failedReads(0), hungUp(false), writeFailed(false) {
+  // The closing side wakes the reader out of its wait through this pipe.
+  if (pipe(wakePipe) != 0) {
+    wakePipe[0] = wakePipe[1] = -1;
+    return;
+  }
+  for (int end : wakePipe) {
+    fcntl(end, F_SETFD, FD_CLOEXEC);
+    fcntl(end, F_SETFL, fcntl(end, F_GETFL) | O_NONBLOCK);
+  }
+}
 
-CommSerial::~CommSerial() { ClosePort(); }
+CommSerial::~CommSerial() {
+  ClosePort();
+  for (int end : wakePipe) {
+    if (end >= 0) ::close(end);
+  }
+}
 
 bool CommSerial::OpenPort(const char* path, unsigned long speed) {
   // One connection at a time: a second reader on the same object would
@@ -109,8 +164,13 @@ void CommSerial::ClosePort() {
   const int port = fd.load();
   if (port >= 0) {
     fd.store(-1);
+    const unsigned char wake = 1;
+    const bool woken = wakePipe[1] >= 0 && ::write(wakePipe[1], &wake, 1) == 1;
     os_thread_join(readThread);
     readThread = nullptr;
+    unsigned char drained[8];
+    while (woken && ::read(wakePipe[0], drained, sizeof drained) > 0) {
+    }
     tcflush(port, TCOFLUSH);
     tcflush(port, TCIFLUSH);
     ::close(port);
@@ -129,6 +189,10 @@ void CommSerial::resetLinkState() {
 
 bool CommSerial::linkLost() const {
   return hungUp.load() || writeFailed.load();
+}
+
+void CommSerial::retryWrites() {
+  writeFailed.store(false);
 }
 
 void CommSerial::clearSerialPortBuffers() {
@@ -186,11 +250,7 @@ int CommSerial::write(const unsigned char* data, unsigned int len) {
     }
     const int left = static_cast<int>(deadline - SDL_GetTicks());
     if (left <= 0) break;
-    struct pollfd pfd;
-    pfd.fd = port;
-    pfd.events = POLLOUT;
-    pfd.revents = 0;
-    if (poll(&pfd, 1, left) < 0 && errno != EINTR) {
+    if (waitForPort(port, true, -1, left) == WaitFailed) {
       refused = true;
       break;
     }
@@ -234,11 +294,7 @@ int CommSerial::readTaskMain(void* self) {
 unsigned int CommSerial::readProc(unsigned char* dst, unsigned int len) {
   const int port = fd.load();
   if (port < 0) return 0;
-  struct pollfd pfd;
-  pfd.fd = port;
-  pfd.events = POLLIN;
-  pfd.revents = 0;
-  if (poll(&pfd, 1, kReadWaitMs) != 1) return 0;
+  if (waitForPort(port, false, wakePipe[0], kReadWaitMs) != Ready) return 0;
   const ssize_t got = ::read(port, dst, len);
   if (got > 0) {
     failedReads = 0;

@@ -30,6 +30,8 @@ public:
   // fails although the port reports itself readable), or a write failed or
   // was not accepted in time. Cleared by OpenPort and ClosePort.
   bool linkLost() const;
+  // Lets writes reach the port again after one failed or timed out.
+  void retryWrites();
 
   static const int kWriteWaitMs = 500;
 
@@ -47,6 +49,8 @@ private:
 
   CRingBuff<unsigned char, kRingSize> ring;
   SDL_Thread* readThread;
+  // Read end, write end: a byte written wakes the reader from its wait.
+  int wakePipe[2];
   // Reads in a row that failed after a readable wait; reader thread only.
   int failedReads;
   std::atomic<bool> hungUp;

@@ -32,5 +32,30 @@ TEST_F(AppTest, ResizesSnapAndMovesAndSizesAreStoredUntilQuit) {
   EXPECT_NE(prefsText().find("window_h = 768\nwindow_w = 1280\nwindow_x = -20\nwindow_y = -5\n"), std::string::npos);
 }
 
+TEST_F(AppTest, QuitEndsTheRunWhateverWindowEventsFollowItInTheFrame) {
+  ScriptedUnit unit;
+  int pass = 0;
+  EXPECT_EQ(runLoop(config(unit.path()),
+                    [&](const AppProbe& probe) {
+                      if (pass == 0) pushEvent(probe, SDL_WINDOWEVENT_MOVED, 30, 20);
+                      SDL_Event quit{SDL_QUIT};
+                      if (pass == 1) SDL_PushEvent(&quit), pushEvent(probe, SDL_WINDOWEVENT_RESIZED, 1000, 700);
+                      return ++pass < 20;
+                    }),
+            0);
+  EXPECT_EQ(pass, 2);
+  EXPECT_NE(prefsText().find("window_x = 30\nwindow_y = 20\n"), std::string::npos) << "written at the quit";
+}
+
+TEST_F(AppTest, WithNoDisplayAndNoDriverAskedForTheProgramAlertsAndFails) {
+  const std::string home = "HOME=" + dir.path() + " XDG_DATA_HOME=" + dir.path();
+  FILE* program = popen(("env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY " + home + " " TAVIX_BUILD_DIR "tavixDisp 2>&1").c_str(), "r");
+  std::string output(4096, '\0');
+  output.resize(fread(&output[0], 1, output.size(), program));
+  EXPECT_EQ(WEXITSTATUS(pclose(program)), 1);
+  EXPECT_NE(output.find("Error: SDL_Init: No display found: only a video driver that shows nothing could be started.\n"),
+            std::string::npos) << output;
+}
+
 }  // namespace
 }  // namespace app_test

@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <map>
 #include <tuple>
 
 #include "app/HandshakeSteps.h"
 #include "app/LinkDeadlines.h"
+#include "app/PassIntake.h"
 #include "app/WindowRules.h"
 
 namespace {
@@ -34,13 +36,13 @@ TEST(WindowRulesTest, ResizesSnapStoredGeometryOpensUnsnappedWithinLimitsMovesAn
 }
 
 // The main loop on a fake clock, a pass every 10 ms for 7 s; events by pass: 'T' an input report
-// written, 'U' the unit gone unnoticed, 'L' a loss the link reports, 'P' the unit back. Gives the
-// times of the keep-alive bytes and of the reconnection attempts.
+// ('H' one in every pass from then on: a held key), 'U' the unit gone unnoticed, 'L' a loss the link
+// reports, 'P' the unit back. Gives the times of the keep-alive bytes and of the reconnection attempts.
 std::pair<Times, Times> runLoop(uint32_t start, const std::map<int, char>& events) {
   LinkDeadlines deadlines;
   deadlines.start(start);
   Times keepAlives, reconnects;
-  bool open = true, plugged = true;
+  bool open = true, plugged = true, held = false;
   for (int i = 0; i < 700; ++i) {
     const uint32_t now = start + 10u * static_cast<uint32_t>(i);
     const char event = events.count(i) ? events.at(i) : ' ';
@@ -48,7 +50,7 @@ std::pair<Times, Times> runLoop(uint32_t start, const std::map<int, char>& event
     if (open && deadlines.due(now) && (open = plugged)) keepAlives.push_back(now - start), deadlines.keepAliveSent();
     if (open && event == 'L') open = false, deadlines.lost(now);
     if (!open && deadlines.due(now)) reconnects.push_back(now - start), deadlines.reconnectTried(), open = plugged;
-    if (event == 'T') deadlines.inputSent(now);
+    if (event == 'T' || (held |= event == 'H')) deadlines.inputSent(now, open);
   }
   return {keepAlives, reconnects};
 }
@@ -61,8 +63,35 @@ TEST(LinkDeadlinesTest, KeepAliveAndReconnectionFollowTheirIntervals) {
       {"typing postpones", 100000, {{100, 'T'}, {200, 'T'}, {300, 'T'}}, {{0, 10, 6010}, {}}},
       {"reported loss", 0xFFFFFF00u, {{50, 'L'}, {300, 'P'}}, {{0, 10, 4500}, {500, 1500, 2500, 3500}}},
       {"failed keep-alive write", 100000, {{100, 'U'}, {450, 'P'}}, {{0, 10, 6010}, {3010, 4010, 5010}}},
+      {"key held while unplugged", 100000, {{50, 'L'}, {60, 'H'}}, {{0, 10}, {500, 1500, 2500, 3500, 4500, 5500, 6500}}},
+      {"key held, unit back", 100000, {{50, 'L'}, {60, 'H'}, {200, 'P'}}, {{0, 10}, {500, 1500, 2500}}},
   };
   for (const auto& [name, start, events, expected] : cases) EXPECT_EQ(runLoop(start, events), expected) << name;
+}
+
+// Passes one after another over n waiting bytes on a fake clock that each parsed byte advances by
+// msPerByte; gives the bytes each pass parsed. Every byte is parsed once, in order.
+std::vector<unsigned> intakePasses(unsigned n, uint32_t start, uint32_t msPerByte) {
+  std::string stream, parsed;
+  for (unsigned i = 0; i < n; ++i) stream += static_cast<char>(i * 7 + i / 256);
+  unsigned next = 0;
+  uint32_t clock = start;
+  const auto take = [&](unsigned char* dst, unsigned count) {
+    count = std::min(count, n - next);
+    return std::memcpy(dst, &stream[next], count), next += count, count;
+  };
+  std::vector<unsigned> passes;
+  while (next < n && passes.size() < 100)
+    passes.push_back(PassIntake::run(n - next, take, [&](unsigned char b) { parsed += b, clock += msPerByte; }, [&] { return clock; }));
+  EXPECT_EQ(parsed, stream);
+  return passes;
+}
+
+TEST(PassIntakeTest, APassParsesForAbout20MsAndLeavesTheRestInOrderToTheNext) {
+  EXPECT_EQ(intakePasses(4095, 100000, 0), (std::vector<unsigned>{4095})) << "cheap bytes";
+  EXPECT_EQ(intakePasses(50, 100000, 1), (std::vector<unsigned>{20, 20, 10}));
+  EXPECT_EQ(intakePasses(50, 0xFFFFFFF0u, 1), (std::vector<unsigned>{20, 20, 10})) << "across the wrap of the tick";
+  EXPECT_EQ(intakePasses(10, 100000, 7), (std::vector<unsigned>{4, 4, 2})) << "the clock is read every four bytes";
 }
 
 // The handshake against a fake unit: a pause is 1 ms, a parsed byte parseMs. The unit greets with some

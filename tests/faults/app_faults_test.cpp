@@ -3,6 +3,7 @@
 
 #include "app_harness.h"
 #include "proc_counts.h"
+#include "protocol/EscSeqParser.h"
 #include "serial/CommSerial.h"
 
 namespace app_test {
@@ -66,6 +67,33 @@ TEST_F(FaultAppTest, UnitThatStopsReadingWhileTheUserTypesIsDroppedAndTheWindowK
                     }),
             0);
   EXPECT_EQ(passesAfterLoss, 50) << "the link is dropped although the user keeps typing, and the window runs on";
+}
+
+TEST_F(FaultAppTest, TypingWhileUnpluggedLeavesTheReconnectionAttemptsTheirRhythm) {
+  int attempts = 0, passes = 0;
+  EXPECT_EQ(runLoop(config(link),
+                    [&](const AppProbe& probe) {
+                      if (passes == 0 && unit->keepAlives() < 3) return true;
+                      if (passes++ == 0) pushEvent(probe, SDL_WINDOWEVENT_FOCUS_GAINED), unit->unplug();
+                      pushEvent(probe, 0, 'a');
+                      return (attempts += attempted(probe)) < 4 && passes < 600;
+                    }),
+            0);
+  EXPECT_EQ(attempts, 4) << "one at the loss, then one a second while the user types";
+}
+
+TEST_F(FaultAppTest, UnitThatStallsRightAfterTheOpenIsAskedForItsVersionAgain) {
+  std::thread stall([&] {
+    while (unit->received().empty()) SDL_Delay(1);  // the wake-up byte came
+    unit->stopReading();
+    for (int ms = 0; ms < 1200; ms += 5) unit->fillLineTowardsUnit(), SDL_Delay(5);  // the first request times out
+    unit->stopReading(false);
+  });
+  uint32_t version = 0;
+  EXPECT_EQ(runLoop(config(link), [&](const AppProbe& probe) { return version = probe.parser->fwVersion, false; }), 0);
+  stall.join();
+  EXPECT_EQ(version, 0x01020304u);
+  EXPECT_TRUE(alerts.empty());
 }
 
 TEST_F(FaultAppTest, GarbageAndRepeatedUnplugsLeakNothingAndAQuitStillEndsTheRun) {

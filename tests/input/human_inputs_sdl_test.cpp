@@ -55,10 +55,11 @@ TEST_F(InputTest, MasksHoldForTheWholeFrame) {
   EXPECT_FALSE(Frame({}));
 }
 
-TEST_F(InputTest, KeepsTheLastWindowEventOfTheFrame) {
+TEST_F(InputTest, KeepsTheQuitOfTheFrameElseItsLastWindowEvent) {
   const SDL_Event quit = Event(SDL_QUIT);
   const struct { std::vector<SDL_Event> events; Uint32 type; Uint8 sub; Sint32 d1, d2; } frames[] = {
-      {{quit, Window(kMoved, -20, 40)}, SDL_WINDOWEVENT, kMoved, -20, 40},
+      {{Window(kResized, 9, 9), Window(kMoved, -20, 40)}, SDL_WINDOWEVENT, kMoved, -20, 40},
+      {{quit, Window(kMoved, -20, 40)}, SDL_QUIT, 0, 0, 0},
       {{Window(kResized, 9, 9), quit, Window(SDL_WINDOWEVENT_SHOWN)}, SDL_QUIT, 0, 0, 0},
       {{Window(kResized, 1000, 700), Window(SDL_WINDOWEVENT_EXPOSED)}, SDL_WINDOWEVENT, kResized, 1000, 700},
       {{Window(SDL_WINDOWEVENT_SHOWN), Window(SDL_WINDOWEVENT_CLOSE)}, 0, 0, 0, 0},

@@ -53,7 +53,7 @@ TEST_F(CommSerialTest, ClosedPortIsInertAndRefusedOpensLeaveItClosed) {
   EXPECT_EQ(readBytes(port, 2), "ok");
 }
 
-TEST_F(CommSerialTest, EveryRateIsSetExactlyAndCyclesLeakNothing) {
+TEST_F(CommSerialTest, EveryRateIsSetExactlyAndCyclesLeakNothingAndCloseWithoutWaitingForTheReader) {
   // 250000 has no speed code: it goes through the kernel's arbitrary rate.
   const unsigned long rates[] = {50,     75,     110,    134,    150,     200,     300,     600,     1200,
                                  1800,   2400,   4800,   9600,   19200,   38400,   57600,   115200,  230400,
@@ -62,14 +62,19 @@ TEST_F(CommSerialTest, EveryRateIsSetExactlyAndCyclesLeakNothing) {
   ASSERT_TRUE(port.OpenPort(pty.path(), 9600));  // whatever SDL sets up once is not counted
   port.ClosePort();
   const int fds = proc_counts::openDescriptors(), threads = proc_counts::threadCount();
+  Uint32 closingMs = 0;
   for (unsigned long rate : rates) {
     ASSERT_TRUE(port.OpenPort(pty.path(), rate)) << rate;
     EXPECT_EQ(probeLineSpeed(port.fd.load()), rate);
     port.clearSerialPortBuffers();  // flushing keeps the rate
     EXPECT_EQ(probeLineSpeed(port.fd.load()), rate);
+    SDL_Delay(20);  // the reader is in its wait; nothing arrives to end it
+    const Uint32 closing = SDL_GetTicks();
     port.ClosePort();
+    closingMs += SDL_GetTicks() - closing;
     EXPECT_EQ(port.getReadableBytes(), 0u) << rate;
   }
+  EXPECT_LT(closingMs, 500u) << "all closes together, against 500 ms of the reader's wait for each";
   EXPECT_EQ(proc_counts::openDescriptors(), fds);
   EXPECT_EQ(proc_counts::threadCount(), threads);
 }

@@ -85,7 +85,7 @@ public:
   ~ScriptedUnit() { unplug(); }
   const std::string& path() const { return pty.slavePath(); }
   bool send(const std::string& bytes) { return pty.write(bytes); }
-  void stopReading() { reading = false; }
+  void stopReading(bool stop = true) { reading = !stop; }
   void unplug() {
     stop = true;
     if (thread.joinable()) thread.join();
@@ -104,7 +104,8 @@ public:
     const int slave = ::open(pty.path(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     const std::string block(1024, 'f');
     size_t taken = 0;
-    for (ssize_t n = 1; slave >= 0 && n > 0; taken += std::max<ssize_t>(n, 0)) n = ::write(slave, block.data(), 1024);
+    for (size_t size : {1024, 1})  // whole blocks, then the last bytes that fit
+      for (ssize_t n = 1; slave >= 0 && n > 0; taken += std::max<ssize_t>(n, 0)) n = ::write(slave, block.data(), size);
     return ::close(slave), taken;
   }
 
