@@ -36,12 +36,12 @@ struct AppConfig : Settings {
   std::string devicePath;       // empty: discover the unit's device under devDir
   std::string devDir = "/dev";  // where the serial call-out devices are listed
   std::string basePath;         // empty: SDL_GetBasePath(), else the current directory
-  uint32_t baudrate = 0;        // 0: the preference file's line speed
-  std::string recordFile;       // empty: no recording of what the unit sends
-  bool verbose = false;         // connection events on standard error
   // Called on the main thread at each stage; it may push SDL events or talk
   // to the unit, and must not delete anything it is given.
   std::function<void(const AppProbe&)> probe;
+  uint32_t baudrate = 0;        // 0: the preference file's line speed
+  std::string recordFile = {};  // empty: no recording of what the unit sends
+  bool verbose = false;         // connection events on standard error
 };
 
 // Runs the program to its end and returns the process exit status.
