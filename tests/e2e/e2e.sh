@@ -6,8 +6,7 @@
 set -euo pipefail
 MODE=$1 BUILD=$(cd "$2" && pwd) W=$(mktemp -d /tmp/tavix_e2e.XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$W"' EXIT
-TOOLS="Xvfb xdotool"; [ "$MODE" = package ] && TOOLS+=" cpack dpkg-deb import convert"
-[ "$MODE" = screenshot ] && TOOLS+=" import compare"
+TOOLS="Xvfb xdotool"; [ "$MODE" = package ] && TOOLS+=" cpack dpkg-deb import convert lintian"; [ "$MODE" = screenshot ] && TOOLS+=" import compare"
 for t in $TOOLS; do command -v "$t" >/dev/null || { echo "e2e.$MODE: $t missing"; exit 77; }; done
 fail() { echo "e2e.$MODE: $*"; tail -20 "$W/log"; exit 1; }
 hex() { od -An -v -tx1 | tr -s ' \n' ' ' | sed 's/ $//'; }
