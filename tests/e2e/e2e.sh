@@ -15,7 +15,9 @@ retry() { for _ in $(seq 100); do "$@" && return; sleep 0.2; done; false; }
 DEMO=$BUILD/tavixDispDemo ARGS=(--replay /dev/null)
 if [ "$MODE" = package ]; then
   (cd "$BUILD" && cpack -G DEB -B "$W/pkg" >"$W/log" 2>&1) || fail "cpack failed"
+  lintian --fail-on error,warning "$W"/pkg/tavixdisp_*.deb >"$W/log" 2>&1 || fail "lintian finds fault with the package"
   dpkg -x "$W"/pkg/tavixdisp_*.deb "$W/root"
+  mkdir -p "$W/root/usr/share/fonts/truetype" && ln -s /usr/share/fonts/truetype/misaki "$W/root/usr/share/fonts/truetype/"  # fonts-misaki
   [ -f "$W/root/usr/share/applications/tavixDisp.desktop" ] || fail "the package has no menu entry"
   DEMO=$W/root/usr/bin/tavixDispDemo ARGS=()
 fi
