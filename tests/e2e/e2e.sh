@@ -29,15 +29,15 @@ if [ "$MODE" = screenshot ]; then
   printf '\e@0;0;300;200;20;20;31744z\e@3;0;1;400;200;80;60;992z\e[5;10H\e[33mHello \x82\xa0\e[44m F12' >"$W/stream"
   { printf '\e@1;0;0;0V'; cat "$W/stream"; } >"$W/want"
   mkdir -p "$W/.config" && echo 'XDG_PICTURES_DIR="$HOME/shots"' >"$W/.config/user-dirs.dirs"
-  show() {  # tavixDisp on a unit that replays $1, recording into $W/rec
+  show() {  # tavixDisp on a unit that replays $1, recording into $2
     rm -f "$W/sim"; "$BUILD/tavixSim" --replay "$1" --record "$W/tx" >"$W/sim" 2>>"$W/log" & SIM=$!
     retry test -s "$W/sim" || fail "the simulated unit did not start"
     HOME=$W TAVIX_FIRMWARE_PAGE_URL=http://127.0.0.1:9/ env -u SDL_VIDEODRIVER -u XDG_DATA_HOME -u XDG_CONFIG_HOME \
-      -u XDG_PICTURES_DIR "$BUILD/tavixDisp" --device "$(cat "$W/sim")" --record "$W/rec" >>"$W/log" 2>&1 & DISP=$!
+      -u XDG_PICTURES_DIR "$BUILD/tavixDisp" --device "$(cat "$W/sim")" --record "$2" >>"$W/log" 2>&1 & DISP=$!
     WID=$(timeout 20 xdotool search --sync --name T.A.V.I.X | head -1) || fail "no window"
   }
   same() { import -window "$WID" -depth 8 "$W/$1.png" && [ "$(compare -metric AE "$W/$1.png" "$2" null: 2>&1)" = 0 ]; }
-  show "$W/stream"
+  show "$W/stream" "$W/rec"
   retry cmp -s "$W/rec" "$W/want" || fail "recorded '$(hex <"$W/rec")', the unit sent '$(hex <"$W/want")'"
   xdotool windowfocus --sync "$WID" key F12
   saved() { compgen -G "$W/shots/tavixDisp-*.png"; }
@@ -47,9 +47,10 @@ if [ "$MODE" = screenshot ]; then
   titled() { [ "$(xdotool getwindowname "$WID")" = "T.A.V.I.X - $(cat "$W/sim")" ]; }
   retry titled || fail "the title did not come back"
   [ "$(hex <"$W/tx" | sed 's/ *fe//g; s/ *1b 40 39 39 39 79 00//')" = "" ] || fail "F12 sent '$(hex <"$W/tx")'"
-  kill $DISP $SIM && wait $DISP $SIM 2>/dev/null; mv "$W/rec" "$W/recorded"
-  show "$W/recorded"
+  kill $DISP $SIM && wait $DISP $SIM 2>/dev/null || true
+  show "$W/rec" /dev/full  # a full disk ends the recording, not the session
   retry same again "$W/window.png" || fail "the replayed recording shows another screen"
+  grep -q "recording stopped, cannot write to /dev/full: No space left on device" "$W/log" || fail "no word of the full disk"
   exit 0
 fi
 HOME=$W env -u SDL_VIDEODRIVER -u XDG_DATA_HOME "$DEMO" --record "$W/rx" "${ARGS[@]}" >"$W/log" 2>&1 &
