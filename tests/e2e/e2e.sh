@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The demo program in a real X window under a private Xvfb, driven by xdotool.
+# The programs in a real X window under a private Xvfb, driven by xdotool.
 #   e2e.sh input BUILD    keys, text, mouse, wheel and a resize reach the unit as reports
 #   e2e.sh package BUILD  the Debian package, unpacked, draws the demo and answers a key
 #   e2e.sh screenshot BUILD  F12 saves the screen; a recording of the unit replays to the same screen
@@ -42,8 +42,9 @@ if [ "$MODE" = screenshot ]; then
   xdotool windowfocus --sync "$WID" key F12
   saved() { compgen -G "$W/shots/tavixDisp-*.png"; }
   retry saved >/dev/null || fail "F12 saved no picture in \$HOME/shots"
+  named() { xdotool getwindowname "$WID" | grep -q "^Saved tavixDisp-[0-9]*-[0-9]*\.png$"; }
+  retry named || fail "no file name in the title"
   retry same window "$W"/shots/tavixDisp-*.png || fail "the picture is not the window"
-  xdotool getwindowname "$WID" | grep -q "^Saved tavixDisp-[0-9]*-[0-9]*\.png$" || fail "no file name in the title"
   titled() { [ "$(xdotool getwindowname "$WID")" = "T.A.V.I.X - $(cat "$W/sim")" ]; }
   retry titled || fail "the title did not come back"
   [ "$(hex <"$W/tx" | sed 's/ *fe//g; s/ *1b 40 39 39 39 79 00//')" = "" ] || fail "F12 sent '$(hex <"$W/tx")'"
