@@ -200,7 +200,7 @@ private:
       }
     }
     if (!opened) {
-      log.unreachable(devicePath);
+      log.unreachable(devicePath, baudrate);
       DisplayErrorDialog(config, kCannotConnect, kExitText);
       quit = true;
       return;

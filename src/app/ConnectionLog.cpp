@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 #include <ctime>
 
 #include "app/DeviceDiscovery.h"
@@ -12,8 +13,10 @@ void ConnectionLog::event(const std::string& text) const {
   }
 }
 
-void ConnectionLog::unreachable(const std::string& devicePath) const {
-  line("cannot open " + devicePath + ": " + describeDeviceAccess(devicePath));
+void ConnectionLog::unreachable(const std::string& devicePath, unsigned long baudrate) const {
+  const std::string why = describeDeviceAccess(devicePath);
+  line("cannot open " + devicePath + ": " +
+       (why != kDeviceOpens ? why : "it opens, but not as a serial line at " + std::to_string(baudrate) + " bit/s"));
 }
 
 void ConnectionLog::unanswered(const std::string& devicePath) const {

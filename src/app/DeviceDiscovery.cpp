@@ -13,6 +13,7 @@
 #include <cstring>
 
 const char* const kDefaultDevicePath = "/dev/cu.SLAB_USBtoUART";
+const char* const kDeviceOpens = "can be opened";
 
 namespace {
 
@@ -97,7 +98,7 @@ std::string describeDeviceAccess(const std::string& path) {
   const bool locked = fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   if (fd >= 0) {
     close(fd);
-    return locked ? "busy (another program holds it)" : "can be opened";
+    return locked ? "busy (another program holds it)" : kDeviceOpens;
   }
   switch (openError) {
     case ENOENT:

@@ -22,10 +22,10 @@ std::string chooseUnitDevice(const std::vector<std::string>& paths);
 // once.
 std::vector<std::string> listSerialDevices(const std::string& devDir);
 
-// Whether this user can open the device, in words: "can be opened", or why
-// not (not found, permission denied with the fix, busy, or the system's
-// reason).
+// Whether this user can open the device, in words: kDeviceOpens, or why not
+// (not found, permission denied with the fix, busy, or the system's reason).
 std::string describeDeviceAccess(const std::string& path);
+extern const char* const kDeviceOpens;
 
 // The lines --list prints: one per device, the one discovery would choose
 // marked with "*".

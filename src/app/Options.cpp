@@ -27,19 +27,37 @@ bool positiveNumber(const std::string& text, uint32_t& number) {
 
 const OptionRule kRules[] = {
     {"--device", "PATH", "use this serial device instead of looking for the unit",
-     [](Options& o, const std::string& v) { return o.config.devicePath = v, !v.empty(); }},
+     [](Options& o, const std::string& v) {
+       o.config.devicePath = v;
+       return !v.empty();
+     }},
     {"--baud", "N", "line speed in bit/s for this run only",
      [](Options& o, const std::string& v) { return positiveNumber(v, o.config.baudrate); }},
     {"--record", "FILE", "append what the unit sends to FILE (for tavixSim --replay)",
-     [](Options& o, const std::string& v) { return o.config.recordFile = v, !v.empty(); }},
+     [](Options& o, const std::string& v) {
+       o.config.recordFile = v;
+       return !v.empty();
+     }},
     {"--verbose", nullptr, "one line on standard error per connection event",
-     [](Options& o, const std::string&) { return o.config.verbose = true; }},
+     [](Options& o, const std::string&) {
+       o.config.verbose = true;
+       return true;
+     }},
     {"--list", nullptr, "list the serial devices and whether they can be opened",
-     [](Options& o, const std::string&) { return o.action = Options::List, true; }},
+     [](Options& o, const std::string&) {
+       o.action = Options::List;
+       return true;
+     }},
     {"--version", nullptr, "print the version and the firmware page address",
-     [](Options& o, const std::string&) { return o.action = Options::Version, true; }},
+     [](Options& o, const std::string&) {
+       o.action = Options::Version;
+       return true;
+     }},
     {"--help", nullptr, "print this text",
-     [](Options& o, const std::string&) { return o.action = Options::Help, true; }},
+     [](Options& o, const std::string&) {
+       o.action = Options::Help;
+       return true;
+     }},
 };
 
 }  // namespace

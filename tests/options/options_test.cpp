@@ -75,14 +75,15 @@ TEST(OptionsTest, ListAndFailedConnectionsTellThisUserWhyADeviceCannotBeOpened) 
   const std::string base = "/dev/ttyUSBtavixTest" + std::to_string(getpid()), nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups";
   const std::pair<std::string, std::string> cases[] = {  // device, what the user is told
       {usable.slavePath(), "can be opened"}, {busy.slavePath(), "busy (another program holds it)"}, {"/dev/tavix-nothing", "not found"},
-      {denied.slavePath(), "permission denied (install the udev rule packaging/70-tavix.rules, or join the group"}};
-  for (char c : {'a', 'b', 'c', 'd'}) symlink(cases[c - 'a'].first.c_str(), (base + c).c_str());
-  EXPECT_EQ(shell(dir, "for d in a b c d; do XDG_DATA_HOME=" + dir.path() + " " + nobody, "--device " + base + "$d 2>" + dir.file("$d") + " & done; wait; " + nobody + " " TAVIX_BUILD_DIR "tavixDisp --list"), 0);
+      {denied.slavePath(), "permission denied (install the udev rule packaging/70-tavix.rules, or join the group"}, {"/dev/null", "can be opened"}};
+  for (char c : {'a', 'b', 'c', 'd', 'e'}) symlink(cases[c - 'a'].first.c_str(), (base + c).c_str());
+  EXPECT_EQ(shell(dir, "for d in a b c d e; do XDG_DATA_HOME=" + dir.path() + " " + nobody, "--device " + base + "$d 2>" + dir.file("$d") + " & done; wait; " + nobody + " " TAVIX_BUILD_DIR "tavixDisp --list"), 0);
   const std::string listed = readFile(dir.file("out"));
   EXPECT_EQ(std::count(listed.begin(), listed.end(), '*') + madeExclusive, 2) << listed;  // the legend and the chosen device
-  for (char c : {'a', 'b', 'c', 'd'}) {
+  for (char c : {'a', 'b', 'c', 'd', 'e'}) {
     EXPECT_NE(listed.find("  " + base + c + ": " + cases[c - 'a'].second), std::string::npos) << listed;
-    const std::string told = c == 'a' ? base + "a: no answer to the version request" : "cannot open " + base + c + ": " + cases[c - 'a'].second;
+    const std::string told = c == 'a' ? base + "a: no answer to the version request"
+                             : "cannot open " + base + c + ": " + (c == 'e' ? "it opens, but not as a serial line at 230400 bit/s" : cases[c - 'a'].second);
     EXPECT_NE(readFile(dir.file(std::string(1, c))).find("tavixDisp: " + told), std::string::npos) << readFile(dir.file(std::string(1, c)));
     unlink((base + c).c_str());
   }
