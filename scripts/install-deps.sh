@@ -12,7 +12,7 @@ PACKAGES=(
   python3 python3-fonttools python3-freetype
   clang-14 libclang-rt-14-dev
   xvfb xdotool imagemagick x11-utils libjpeg-turbo-progs
-  dpkg-dev file
+  dpkg-dev file lintian
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -9,11 +9,14 @@
 
 #include "app/Alert.h"
 #include "app/CheckNewFirmware.h"
+#include "app/ConnectionLog.h"
 #include "app/DeviceDiscovery.h"
 #include "app/Globals.h"
 #include "app/HandshakeSteps.h"
 #include "app/LinkDeadlines.h"
 #include "app/PassIntake.h"
+#include "app/Screenshot.h"
+#include "app/SessionRecorder.h"
 #include "app/WindowRules.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
@@ -57,6 +60,11 @@ bool onlyInvisibleVideo() {
          (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
 }
 
+std::string versionText(uint32_t v) {
+  return std::to_string(v >> 24) + "." + std::to_string((v >> 16) & 0xFF) + "." + std::to_string((v >> 8) & 0xFF) +
+         "." + std::to_string(v & 0xFF);
+}
+
 std::string withTrailingSlash(std::string dir) {
   if (!dir.empty() && dir.back() != '/') {
     dir += '/';
@@ -89,7 +97,7 @@ private:
 // them while they live.
 class TavixApp {
 public:
-  explicit TavixApp(const AppConfig& config) : config(config) {}
+  explicit TavixApp(const AppConfig& config) : config(config), log(config.verbose), recorder(config.recordFile) {}
   ~TavixApp() { release(); }
   TavixApp(const TavixApp&) = delete;
   TavixApp& operator=(const TavixApp&) = delete;
@@ -111,6 +119,9 @@ private:
     readPrefsData(config, kPrefsFile, prefs);
     devicePath = config.devicePath.empty() ? chooseUnitDevice(listSerialCalloutDevices(config.devDir))
                                            : config.devicePath;
+    log.event("device " + devicePath + (!config.devicePath.empty()  ? " (given)"
+                                        : devicePath != kDefaultDevicePath ? " (found: the last /dev/cu.usbmodemMB*)"
+                                                                           : " (default: no /dev/cu.usbmodemMB* found)"));
 
     SDL_LogSetPriority(SDL_LOG_CATEGORY_APPLICATION, SDL_LOG_PRIORITY_CRITICAL);
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
@@ -163,7 +174,7 @@ private:
       prefs[kPrefBaudrate] = kDefaultBaudrate;
       writePrefsData(config, kPrefsFile, prefs);
     }
-    baudrate = prefs[kPrefBaudrate] != 0 ? prefs[kPrefBaudrate] : kDefaultBaudrate;
+    baudrate = config.baudrate != 0 ? config.baudrate : prefs[kPrefBaudrate] != 0 ? prefs[kPrefBaudrate] : kDefaultBaudrate;
 
     probe(AppProbe::Started);
     return 0;
@@ -205,11 +216,13 @@ private:
       }
     }
     if (!opened) {
+      log.unreachable(devicePath, baudrate);
       DisplayErrorDialog(config, kCannotConnect, kExitText);
       quit = true;
       return;
     }
 
+    log.event("opened " + devicePath + " at " + std::to_string(baudrate) + " bit/s");
     link->write(&unit_wire::kKeepAlive, 1);
     screen->stopUpdate();
     HandshakeSteps steps(SDL_GetTicks());
@@ -241,11 +254,13 @@ private:
     discardWaitingBytes();
 
     if (parser->fwVersion != 0) {
+      log.event("the unit answered: firmware " + versionText(parser->fwVersion));
       CheckNewFirmware(config, parser->fwVersion, prefs, getTodayDate());
       return;
     }
     link->clearSerialPortBuffers();
     link->ClosePort();
+    log.unanswered(devicePath);
     DisplayErrorDialog(config, kTimedOut, kExitText);
     quit = true;
     writePrefsData(config, kPrefsFile, prefs);
@@ -254,6 +269,7 @@ private:
   void parseOneByte() {
     unsigned char byte = 0;
     link->read(&byte, 1);
+    recorder.add(&byte, 1);
     parser->ParseByte(byte);
   }
 
@@ -261,6 +277,7 @@ private:
     unsigned char byte = 0;
     for (unsigned waiting = link->getReadableBytes(); waiting > 0; --waiting) {
       link->read(&byte, 1);
+      recorder.add(&byte, 1);
     }
   }
 
@@ -312,6 +329,7 @@ private:
   }
 
   void dropLink() {
+    log.event("link lost");
     link->ClosePort();
     screen->clear();
     screen->clear_bgbuff(0);
@@ -323,7 +341,12 @@ private:
   // and input handled every pass whatever it sends.
   void receiveWaitingBytes() {
     PassIntake::run(
-        link->getReadableBytes(), [this](unsigned char* dst, unsigned count) { return link->read(dst, count); },
+        link->getReadableBytes(),
+        [this](unsigned char* dst, unsigned count) {
+          const unsigned taken = link->read(dst, count);
+          recorder.add(dst, taken);
+          return taken;
+        },
         [this](unsigned char byte) {
           screen->stopUpdate();
           parser->ParseByte(byte);
@@ -338,13 +361,17 @@ private:
     screen->move(kNotConnectedRow, kNotConnectedCol);
     screen->set_attribute(0);
     screen->puts_(kNotConnected, 0);
-    link->OpenPort(devicePath.c_str(), baudrate);
+    if (link->OpenPort(devicePath.c_str(), baudrate)) {
+      log.event("reconnected to " + devicePath);
+    }
     deadlines.reconnectTried();
   }
 
   // Returns true when the next pass must start at once (quit).
   bool handleInputAndWindowEvents() {
-    if (!input->ProcessInputs()) {
+    const bool happened = input->ProcessInputs();
+    screenshots.pass(*screen, input->GetKey(), SDL_GetTicks());
+    if (!happened) {
       return false;
     }
     const SDL_Event& event = input->lastWindowEvent;
@@ -413,6 +440,9 @@ private:
   int scale = 1;
   LinkDeadlines deadlines;
   bool quit = false;
+  const ConnectionLog log;
+  SessionRecorder recorder;
+  ScreenshotKey screenshots;
 };
 
 }  // namespace

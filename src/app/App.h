@@ -3,6 +3,7 @@
 // real /dev and without the internet; the program itself uses the defaults.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -38,6 +39,9 @@ struct AppConfig : Settings {
   // Called on the main thread at each stage; it may push SDL events or talk
   // to the unit, and must not delete anything it is given.
   std::function<void(const AppProbe&)> probe;
+  uint32_t baudrate = 0;        // 0: the preference file's line speed
+  std::string recordFile = {};  // empty: no recording of what the unit sends
+  bool verbose = false;         // connection events on standard error
 };
 
 // Runs the program to its end and returns the process exit status.

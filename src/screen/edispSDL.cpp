@@ -212,6 +212,31 @@ void edispSDL::updateContent() {
   ++presentCount;
 }
 
+SDL_Surface* edispSDL::captureScreen() {
+  if (!renderer) return nullptr;
+  textPixels.flush();
+  SDL_Texture* target =
+      SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, logicalW, logicalH);
+  SDL_Surface* shot = SDL_CreateRGBSurfaceWithFormat(0, logicalW, logicalH, 24, SDL_PIXELFORMAT_RGB24);
+  bool ok = target && shot && SDL_SetRenderTarget(renderer, target) == 0;
+  if (ok) {
+    SDL_SetRenderDrawColor(renderer, 0, 0, 0, SDL_ALPHA_OPAQUE);
+    SDL_RenderClear(renderer);
+    ok = SDL_RenderCopy(renderer, bgBuffers[((bgBuffIndex % kLayerCount) + kLayerCount) % kLayerCount], nullptr,
+                        nullptr) == 0 &&
+         SDL_RenderCopy(renderer, textTexture, nullptr, nullptr) == 0 &&
+         SDL_RenderReadPixels(renderer, nullptr, SDL_PIXELFORMAT_RGB24, shot->pixels, shot->pitch) == 0;
+  }
+  if (!ok) {
+    SDL_LogError(SDL_LOG_CATEGORY_APPLICATION, "captureScreen : %s\n", SDL_GetError());
+    SDL_FreeSurface(shot);
+    shot = nullptr;
+  }
+  SDL_SetRenderTarget(renderer, nullptr);
+  if (target) SDL_DestroyTexture(target);
+  return shot;
+}
+
 void edispSDL::stopUpdate() { updateEnabled = false; }
 
 void edispSDL::resumeUpdate() {

@@ -30,6 +30,11 @@ public:
   void stopUpdate();
   void resumeUpdate();
 
+  // What the screen shows at its logical size: the shown background layer
+  // with the text layer over it, as a new RGB surface the caller frees; null
+  // on failure. Independent of the window's size and of presentation.
+  SDL_Surface* captureScreen();
+
   // Text and cursor.
   void puts_(const char* text, unsigned len) override;
   void printw(const char* fmt, ...);

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# The demo program in a real X window under a private Xvfb, driven by xdotool.
+# The programs in a real X window under a private Xvfb, driven by xdotool.
 #   e2e.sh input BUILD    keys, text, mouse, wheel and a resize reach the unit as reports
 #   e2e.sh package BUILD  the Debian package, unpacked, draws the demo and answers a key
+#   e2e.sh screenshot BUILD  F12 saves the screen; a recording of the unit replays to the same screen
 set -euo pipefail
 MODE=$1 BUILD=$(cd "$2" && pwd) W=$(mktemp -d /tmp/tavix_e2e.XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$W"' EXIT
-TOOLS="Xvfb xdotool"; [ "$MODE" = package ] && TOOLS+=" cpack dpkg-deb import convert"
+TOOLS="Xvfb xdotool"; [ "$MODE" = package ] && TOOLS+=" cpack dpkg-deb import convert lintian"; [ "$MODE" = screenshot ] && TOOLS+=" import compare"
 for t in $TOOLS; do command -v "$t" >/dev/null || { echo "e2e.$MODE: $t missing"; exit 77; }; done
 fail() { echo "e2e.$MODE: $*"; tail -20 "$W/log"; exit 1; }
 hex() { od -An -v -tx1 | tr -s ' \n' ' ' | sed 's/ $//'; }
@@ -14,13 +15,45 @@ retry() { for _ in $(seq 100); do "$@" && return; sleep 0.2; done; false; }
 DEMO=$BUILD/tavixDispDemo ARGS=(--replay /dev/null)
 if [ "$MODE" = package ]; then
   (cd "$BUILD" && cpack -G DEB -B "$W/pkg" >"$W/log" 2>&1) || fail "cpack failed"
+  lintian --fail-on error,warning "$W"/pkg/tavixdisp_*.deb >"$W/log" 2>&1 || fail "lintian finds fault with the package"
   dpkg -x "$W"/pkg/tavixdisp_*.deb "$W/root"
+  mkdir -p "$W/root/usr/share/fonts/truetype" && ln -s /usr/share/fonts/truetype/misaki "$W/root/usr/share/fonts/truetype/"  # fonts-misaki
   [ -f "$W/root/usr/share/applications/tavixDisp.desktop" ] || fail "the package has no menu entry"
   DEMO=$W/root/usr/bin/tavixDispDemo ARGS=()
 fi
 Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$W/display" 2>/dev/null &
 retry test -s "$W/display" || fail "Xvfb did not start"
 export DISPLAY=:$(cat "$W/display")
+
+if [ "$MODE" = screenshot ]; then
+  printf '\e@0;0;300;200;20;20;31744z\e@3;0;1;400;200;80;60;992z\e[5;10H\e[33mHello \x82\xa0\e[44m F12' >"$W/stream"
+  { printf '\e@1;0;0;0V'; cat "$W/stream"; } >"$W/want"
+  mkdir -p "$W/.config" && echo 'XDG_PICTURES_DIR="$HOME/shots"' >"$W/.config/user-dirs.dirs"
+  show() {  # tavixDisp on a unit that replays $1, recording into $2
+    rm -f "$W/sim"; "$BUILD/tavixSim" --replay "$1" --record "$W/tx" >"$W/sim" 2>>"$W/log" & SIM=$!
+    retry test -s "$W/sim" || fail "the simulated unit did not start"
+    HOME=$W TAVIX_FIRMWARE_PAGE_URL=http://127.0.0.1:9/ env -u SDL_VIDEODRIVER -u XDG_DATA_HOME -u XDG_CONFIG_HOME \
+      -u XDG_PICTURES_DIR "$BUILD/tavixDisp" --device "$(cat "$W/sim")" --record "$2" >>"$W/log" 2>&1 & DISP=$!
+    WID=$(timeout 20 xdotool search --sync --name T.A.V.I.X | head -1) || fail "no window"
+  }
+  same() { import -window "$WID" -depth 8 "$W/$1.png" && [ "$(compare -metric AE "$W/$1.png" "$2" null: 2>&1)" = 0 ]; }
+  show "$W/stream" "$W/rec"
+  retry cmp -s "$W/rec" "$W/want" || fail "recorded '$(hex <"$W/rec")', the unit sent '$(hex <"$W/want")'"
+  xdotool windowfocus --sync "$WID" key F12
+  saved() { compgen -G "$W/shots/tavixDisp-*.png"; }
+  retry saved >/dev/null || fail "F12 saved no picture in \$HOME/shots"
+  named() { xdotool getwindowname "$WID" | grep -q "^Saved tavixDisp-[0-9]*-[0-9]*\.png$"; }
+  retry named || fail "no file name in the title"
+  retry same window "$W"/shots/tavixDisp-*.png || fail "the picture is not the window"
+  titled() { [ "$(xdotool getwindowname "$WID")" = "T.A.V.I.X - $(cat "$W/sim")" ]; }
+  retry titled || fail "the title did not come back"
+  [ "$(hex <"$W/tx" | sed 's/ *fe//g; s/ *1b 40 39 39 39 79 00//')" = "" ] || fail "F12 sent '$(hex <"$W/tx")'"
+  kill $DISP $SIM && wait $DISP $SIM 2>/dev/null || true
+  show "$W/rec" /dev/full  # a full disk ends the recording, not the session
+  retry same again "$W/window.png" || fail "the replayed recording shows another screen"
+  grep -q "recording stopped, cannot write to /dev/full: No space left on device" "$W/log" || fail "no word of the full disk"
+  exit 0
+fi
 HOME=$W env -u SDL_VIDEODRIVER -u XDG_DATA_HOME "$DEMO" --record "$W/rx" "${ARGS[@]}" >"$W/log" 2>&1 &
 WID=$(timeout 20 xdotool search --sync --name T.A.V.I.X | head -1) || fail "no window"
 # The main loop runs once a keep-alive follows the answered version request.

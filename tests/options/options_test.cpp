@@ -1,0 +1,93 @@
+// The program's command line, through the real program run by a shell.
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
+#include <termios.h>
+
+#include <regex>
+
+#include "app_harness.h"
+
+namespace {
+using namespace app_test;
+
+// Runs "prefix build/tavixDisp args" in a shell with standard output and error into dir/<name> and dir/<name>.err.
+int shell(const TempDir& dir, const std::string& prefix, const std::string& args, const std::string& name = "out") {
+  const int status = std::system((prefix + " " TAVIX_BUILD_DIR "tavixDisp " + args + " >" + dir.file(name) + " 2>" + dir.file(name + ".err")).c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool waitFor(std::function<bool()> done) {  // up to 20 s
+  for (int i = 0; i < 2000 && !done(); ++i) usleep(10000);
+  return done();
+}
+
+TEST(OptionsTest, PrintingOptionsEndAtOnceAndBadValuesEndWithStatusTwoAndOneLineBeforeAnyWindow) {
+  TempDir dir;  // with no video driver, reaching the window would end with status 1
+  const std::tuple<std::string, int, std::string> cases[] = {  // status, start of stdout or else of stderr
+      {"--version", 0, "tavixDisp 1.0.0\nfirmware page: https://page.test/fw\n"}, {"--help", 0, "Usage: tavixDisp [options]\n"},
+      {"--baud fast", 2, "tavixDisp: bad value for --baud: \"fast\"\n"}, {"--baud 0", 2, "tavixDisp: bad value"}, {"--baud 4294967296", 2, "tavixDisp: bad value"},
+      {"--device ''", 2, "tavixDisp: bad value for --device"}, {"--device", 2, "tavixDisp: --device needs a value"}, {"--record ''", 2, "tavixDisp: bad value"},
+      {"--colour", 2, "tavixDisp: unknown option \"--colour\""}, {"--list x", 2, "tavixDisp: unknown option \"x\""}};
+  for (const auto& [args, status, told] : cases) {
+    EXPECT_EQ(shell(dir, "SDL_VIDEODRIVER=none TAVIX_FIRMWARE_PAGE_URL=https://page.test/fw", args), status) << args;
+    const std::string out = readFile(dir.file("out")), err = readFile(dir.file("out.err"));
+    EXPECT_TRUE(status == 0 ? err.empty() && out.rfind(told, 0) == 0
+                            : out.empty() && err.rfind(told, 0) == 0 && std::count(err.begin(), err.end(), '\n') == 1) << out << err;
+  }
+}
+
+TEST(OptionsTest, DeviceBaudRecordVerboseAndPageAddressApplyToARunOnADeviceDiscoveryNeverFinds) {
+  TempDir dir;  // a pseudo-terminal's /dev/pts path is never discovered
+  ScriptedUnit unit;
+  HttpServer page([](const std::string&) { return HttpServer::page("no versions"); });
+  const std::string prefs = dir.file("tavixProject/tavixDisp/tavixDisp.prefs");
+  EXPECT_TRUE(std::filesystem::create_directories(dir.file("tavixProject/tavixDisp")) && writeFile(prefs, "baudrate = 57600\n") && writeFile(dir.file("rec"), "before|"));
+  std::thread run([&] {
+    EXPECT_EQ(shell(dir, "XDG_DATA_HOME=" + dir.path() + " TAVIX_FIRMWARE_PAGE_URL=" + page.url() + " sh -c 'echo $$ >" + dir.file("pid") + "; exec \"$0\" \"$@\"'",
+                    "--device " + unit.path() + " --baud 115200 --record " + dir.file("rec") + " --verbose"), 0);
+  });
+  const std::string sent("\x1b[2JHi\x82\xa0\0\xfe\x1b@0;0;8;8;0;0;31744z", 30);
+  EXPECT_TRUE(waitFor([&] { return unit.keepAlives() >= 3; }) && unit.send(sent));
+  EXPECT_TRUE(waitFor([&] { return readFile(dir.file("rec")).size() >= 47; }));
+  termios line{};  // the line as the program set it up
+  const int fd = open(unit.path().c_str(), O_RDWR | O_NOCTTY), got = tcgetattr(fd, &line);
+  EXPECT_TRUE(got == 0 && cfgetospeed(&line) == B115200 && close(fd) == 0);
+  unit.unplug();
+  EXPECT_TRUE(waitFor([&] { return readFile(dir.file("out.err")).find("link lost\n") != std::string::npos; }));
+  kill(std::stoi(readFile(dir.file("pid"))), SIGTERM);
+  run.join();
+  EXPECT_EQ(readFile(dir.file("rec")), "before|\x1b@1;2;3;4V" + sent);
+  EXPECT_NE(readFile(prefs).find("baudrate = 57600\n"), std::string::npos);
+  EXPECT_EQ(page.requestCount(), 1);
+  const std::string stamp = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} tavixDisp: ", device = unit.path();
+  EXPECT_TRUE(std::regex_match(readFile(dir.file("out.err")), std::regex(stamp + "device " + device + " \\(given\\)\n" + stamp + "opened " + device +
+                                                                 " at 115200 bit/s\n" + stamp + "the unit answered: firmware 1.2.3.4\n" + stamp + "link lost\n")))
+      << readFile(dir.file("out.err"));
+}
+
+TEST(OptionsTest, ListAndFailedConnectionsTellThisUserWhyADeviceCannotBeOpened) {
+  if (getuid() != 0) GTEST_SKIP() << "makes devices under /dev and drops to nobody: root only";
+  TempDir dir;
+  PtyPair usable, busy, denied;
+  chmod(dir.path().c_str(), 0777), chmod(usable.path(), 0666), chmod(busy.path(), 0666), chmod(denied.path(), 0600);
+  const int exclusive = open(busy.path(), O_RDWR | O_NOCTTY), madeExclusive = ioctl(exclusive, TIOCEXCL);
+  const std::string base = "/dev/ttyUSBtavixTest" + std::to_string(getpid()), nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups";
+  const std::pair<std::string, std::string> cases[] = {  // device, what the user is told
+      {usable.slavePath(), "can be opened"}, {busy.slavePath(), "busy (another program holds it)"}, {"/dev/tavix-nothing", "not found"},
+      {denied.slavePath(), "permission denied (install the udev rule packaging/70-tavix.rules, or join the group"}, {"/dev/null", "can be opened"}};
+  for (char c : {'a', 'b', 'c', 'd', 'e'}) symlink(cases[c - 'a'].first.c_str(), (base + c).c_str());
+  EXPECT_EQ(shell(dir, "for d in a b c d e; do XDG_DATA_HOME=" + dir.path() + " " + nobody, "--device " + base + "$d 2>" + dir.file("$d") + " & done; wait; " + nobody + " " TAVIX_BUILD_DIR "tavixDisp --list"), 0);
+  const std::string listed = readFile(dir.file("out"));
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), '*') + madeExclusive, 2) << listed;  // the legend and the chosen device
+  for (char c : {'a', 'b', 'c', 'd', 'e'}) {
+    EXPECT_NE(listed.find("  " + base + c + ": " + cases[c - 'a'].second), std::string::npos) << listed;
+    const std::string told = c == 'a' ? base + "a: no answer to the version request"
+                             : "cannot open " + base + c + ": " + (c == 'e' ? "it opens, but not as a serial line at 230400 bit/s" : cases[c - 'a'].second);
+    EXPECT_NE(readFile(dir.file(std::string(1, c))).find("tavixDisp: " + told), std::string::npos) << readFile(dir.file(std::string(1, c)));
+    unlink((base + c).c_str());
+  }
+  close(exclusive);
+}
+
+}  // namespace
