@@ -59,20 +59,23 @@ arrived() { [ "$(reports)" = "$EXP" ]; }
 geometry() { xdotool getwindowgeometry "$WID" | tail -n +2 | tr -d '\n '; }
 if [ "$MODE" = fullscreen ]; then
   retry shows 0,0=F8F8F8 100,50=F80000 109,59=F80000 110,60=F8F8F8 || fail "the screen was not drawn"
-  WINDOWED=$(geometry)
+  WINDOWED=$(geometry) EXP=""
   xdotool key F11
   # 1600 x 1200: two screens each way at (160, 216), the rest black.
   retry shows 159,216=000000 160,215=000000 160,216=F8F8F8 360,316=F80000 379,335=F80000 380,336=F8F8F8 \
     1439,983=F8F8F8 1440,983=000000 1439,984=000000 || fail "fullscreen does not show the screen centred twice"
-  xdotool mousemove --window "$WID" 371 327 click 1
-  EXP=$(printf '\e[<1;105;55M\e[<9;105;55M' | hex)
-  retry arrived || fail "the click reached the unit as '$(reports)', expected '$EXP'"
+  # Screen pixel (105, 55), the red box's middle.
+  for act in "mousemove --window $WID 371 327 mousedown 1=1" "mouseup 1=9"; do
+    EXP+=$(printf '\e[<%s;105;55M' "${act#*=}" | hex)
+    xdotool ${act%=*}
+    retry arrived || fail "the click reached the unit as '$(reports)', expected '$EXP'"
+  done
   xdotool key F11
   retry eval '[ "$(geometry)" = "$WINDOWED" ]' || fail "left fullscreen at $(geometry), was $WINDOWED"
   retry shows 0,0=F8F8F8 100,50=F80000 110,60=F8F8F8 || fail "the window does not show the screen again"
   kill -TERM "$DEMO_PID" && wait "$DEMO_PID" || true
   PREFS=$(find "$W" -name 'tavixDisp*.prefs' | head -1)
-  [ -s "$PREFS" ] && ! grep -q window_w "$PREFS" || fail "window size stored: $(cat "$PREFS")"
+  [ -s "$PREFS" ] && ! grep 'window_[wh] =' "$PREFS" | grep -qvE '(w = 640|h = 384)$' || fail "$(cat "$PREFS")"
   arrived || fail "F11 reached the unit: '$(reports)'"
   exit 0
 fi
