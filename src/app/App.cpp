@@ -340,7 +340,8 @@ private:
       screen->toggleFullscreen();
     }
     const ScreenPlacement shown = screen->placement();
-    if (ProcessTerminalInputs(input.get(), link.get(), shown.scale, TPoint{int16_t(shown.x), int16_t(shown.y)})) {
+    const TPoint corner{static_cast<int16_t>(shown.x), static_cast<int16_t>(shown.y)};
+    if (ProcessTerminalInputs(input.get(), link.get(), shown.scale, corner)) {
       deadlines.inputSent(SDL_GetTicks());
     }
     return false;

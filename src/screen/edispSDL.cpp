@@ -239,6 +239,7 @@ void edispSDL::updateContent() {
   SDL_SetRenderTarget(renderer, nullptr);
   SDL_RenderCopy(renderer, bgBuffers[((bgBuffIndex % kLayerCount) + kLayerCount) % kLayerCount], nullptr, nullptr);
   SDL_RenderCopy(renderer, textTexture, nullptr, nullptr);
+  // The composed screen is complete; the window gets it next.
   SDL_RenderPresent(renderer);
   showComposed(false);
   ++presentCount;
