@@ -60,25 +60,6 @@ long statusKiB(const char* field) {
   return -1;
 }
 
-// User plus system time of this process in clock ticks.
-long cpuTicks() {
-  std::ifstream in("/proc/self/stat");
-  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const size_t close = stat.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::vector<std::string> fields;
-  size_t pos = close + 2;
-  while (pos < stat.size()) {
-    size_t end = stat.find(' ', pos);
-    if (end == std::string::npos) end = stat.size();
-    fields.push_back(stat.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  // Fields after the name start at "state" (field 3): utime is 14, stime 15.
-  if (fields.size() < 13) return -1;
-  return std::atol(fields[11].c_str()) + std::atol(fields[12].c_str());
-}
-
 void requestQuit() {
   SDL_Event quit;
   SDL_zero(quit);
@@ -221,7 +202,7 @@ int runStream(const Options& o) {
 // ---- Idle: connected, nothing arrives.
 
 int runIdle(const Options& o) {
-  long firstTicks = -1;
+  double firstSeconds = -1;
   Clock::time_point first;
   double cpuPercent = -1;
   long passes = 0;
@@ -231,15 +212,15 @@ int runIdle(const Options& o) {
   const Clock::time_point began = Clock::now();
   config.probe = [&](const AppProbe& p) {
     if (p.stage != AppProbe::LoopPass) return;
-    if (firstTicks < 0) {
+    if (firstSeconds < 0) {
       if (msSince(began) < 2000) return;  // let the start-up settle
-      firstTicks = cpuTicks();
+      firstSeconds = cpuSeconds();
       first = Clock::now();
       return;
     }
     ++passes;
     if (cpuPercent < 0 && msSince(first) >= o.seconds * 1000.0) {
-      const double used = static_cast<double>(cpuTicks() - firstTicks) / sysconf(_SC_CLK_TCK);
+      const double used = cpuSeconds() - firstSeconds;
       cpuPercent = 100.0 * used / (msSince(first) / 1000.0);
       requestQuit();
     }
