@@ -8,12 +8,17 @@
 //   --mode latency --bursts N               burst-to-presentation times; the
 //                                           unit is played in-process on a
 //                                           pseudo-terminal of its own
+//   --mode animate --seconds S              processor time while the unit
+//                                           animates at 30 frames a second,
+//                                           played in-process like latency
+//   --scale N (any mode)                    the window opens at N screens
 //
 // Results go to standard output as "name value" lines.
 #include <SDL.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -55,25 +60,6 @@ long statusKiB(const char* field) {
   return -1;
 }
 
-// User plus system time of this process in clock ticks.
-long cpuTicks() {
-  std::ifstream in("/proc/self/stat");
-  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  const size_t close = stat.rfind(')');
-  if (close == std::string::npos) return -1;
-  std::vector<std::string> fields;
-  size_t pos = close + 2;
-  while (pos < stat.size()) {
-    size_t end = stat.find(' ', pos);
-    if (end == std::string::npos) end = stat.size();
-    fields.push_back(stat.substr(pos, end - pos));
-    pos = end + 1;
-  }
-  // Fields after the name start at "state" (field 3): utime is 14, stime 15.
-  if (fields.size() < 13) return -1;
-  return std::atol(fields[11].c_str()) + std::atol(fields[12].c_str());
-}
-
 void requestQuit() {
   SDL_Event quit;
   SDL_zero(quit);
@@ -81,7 +67,15 @@ void requestQuit() {
   SDL_PushEvent(&quit);
 }
 
-void prepareProfile(const std::string& prefsDir) {
+// User plus system time of this process in seconds, to the microsecond.
+double cpuSeconds() {
+  rusage use{};
+  getrusage(RUSAGE_SELF, &use);
+  const auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
+  return seconds(use.ru_utime) + seconds(use.ru_stime);
+}
+
+void prepareProfile(const std::string& prefsDir, int scale) {
   Settings settings;
   settings.prefsDir = prefsDir;
   PreferenceMap prefs;
@@ -89,6 +83,10 @@ void prepareProfile(const std::string& prefsDir) {
   prefs["checked_date"] = getTodayDate();
   prefs.erase("window_w");
   prefs.erase("window_h");
+  if (scale > 0) {
+    prefs["window_w"] = 640u * static_cast<uint32_t>(scale);
+    prefs["window_h"] = 384u * static_cast<uint32_t>(scale);
+  }
   writePrefsData(settings, "tavixDisp.prefs", prefs);
 }
 
@@ -120,6 +118,7 @@ struct Options {
   long bytes = 20L * 1024 * 1024;
   int seconds = 30;
   int bursts = 300;
+  int scale = 0;
 };
 
 // ---- Stream: the unit sends a long stream with a numbered version report
@@ -203,7 +202,7 @@ int runStream(const Options& o) {
 // ---- Idle: connected, nothing arrives.
 
 int runIdle(const Options& o) {
-  long firstTicks = -1;
+  double firstSeconds = -1;
   Clock::time_point first;
   double cpuPercent = -1;
   long passes = 0;
@@ -213,15 +212,15 @@ int runIdle(const Options& o) {
   const Clock::time_point began = Clock::now();
   config.probe = [&](const AppProbe& p) {
     if (p.stage != AppProbe::LoopPass) return;
-    if (firstTicks < 0) {
+    if (firstSeconds < 0) {
       if (msSince(began) < 2000) return;  // let the start-up settle
-      firstTicks = cpuTicks();
+      firstSeconds = cpuSeconds();
       first = Clock::now();
       return;
     }
     ++passes;
     if (cpuPercent < 0 && msSince(first) >= o.seconds * 1000.0) {
-      const double used = static_cast<double>(cpuTicks() - firstTicks) / sysconf(_SC_CLK_TCK);
+      const double used = cpuSeconds() - firstSeconds;
       cpuPercent = 100.0 * used / (msSince(first) / 1000.0);
       requestQuit();
     }
@@ -324,6 +323,108 @@ int runLatency(const Options& o) {
   return latencies.size() == static_cast<size_t>(o.bursts) ? 0 : 1;
 }
 
+// ---- Animate: a unit played here sends 30 frames a second, each a red box
+// at (80, 60), 100 pixels high, 9 pixels wider than in the frame before,
+// a line of text at row 2 and the command that shows layer 0, then a
+// numbered version report; the presentations show which frames were seen.
+
+int runAnimate(const Options& o) {
+  int master = -1, slave = -1;
+  char name[256];
+  if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+    std::perror("openpty");
+    return 1;
+  }
+  struct termios t;
+  tcgetattr(slave, &t);
+  cfmakeraw(&t);
+  tcsetattr(slave, TCSANOW, &t);
+
+  const auto kFrame = std::chrono::microseconds(1000000 / 30);
+  std::atomic<bool> inLoop{false}, stop{false};
+  std::atomic<int> sent{0};
+  std::thread unit([&] {
+    const std::string request = "\x1B@999y";
+    const std::string answer = bench::versionReport(9, 9, 9, 9);
+    std::string heard;
+    char buf[256];
+    Clock::time_point due = Clock::now();
+    for (int n = 1; !stop.load();) {
+      const int waitMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count());
+      pollfd pfd{master, POLLIN, 0};
+      if (poll(&pfd, 1, std::max(1, std::min(waitMs, 10))) == 1) {
+        const ssize_t r = read(master, buf, sizeof buf);
+        if (r > 0) heard.append(buf, static_cast<size_t>(r));
+        if (heard.find(request) != std::string::npos) {
+          heard.clear();
+          if (write(master, answer.data(), answer.size()) < 0) return;
+        }
+        if (heard.size() > 4096) heard.erase(0, heard.size() - 16);
+      }
+      if (!inLoop.load() || Clock::now() < due) continue;
+      const int width = 9 * (1 + n % 60);
+      std::string frame = "\x1B@70Z\x1B@0;0;" + std::to_string(width) + ";100;80;60;31744z";
+      frame += "\x1B[2;0HFrame " + std::to_string(n) + ", box " + std::to_string(width) + " pixels wide  ";
+      frame += "\x1B@30Z" + bench::versionReport(0, 0, static_cast<unsigned>(n >> 8), static_cast<unsigned>(n & 0xFF));
+      if (write(master, frame.data(), frame.size()) < 0) return;
+      sent = n++;
+      due += kFrame;
+    }
+  });
+
+  AppConfig config;
+  config.devicePath = name;
+  config.prefsDir = o.prefsDir;
+  Clock::time_point loopStart, measureStart;
+  double cpuStart = -1, cpuPercent = -1;
+  int firstFrame = 0, lastFrame = 0;
+  size_t firstPresent = 0;
+  config.probe = [&](const AppProbe& p) {
+    if (p.stage != AppProbe::LoopPass) return;
+    if (!inLoop.load()) {
+      watchedParser = p.parser;
+      recordPresents = true;
+      loopStart = Clock::now();
+      inLoop = true;
+    }
+    if (cpuStart < 0 && msSince(loopStart) >= 2000) {  // let the window settle
+      cpuStart = cpuSeconds();
+      measureStart = Clock::now();
+      firstFrame = sent.load();
+      std::lock_guard<std::mutex> hold(presentLock);
+      firstPresent = presents.size();
+    } else if (cpuStart >= 0 && cpuPercent < 0 && msSince(measureStart) >= o.seconds * 1000.0) {
+      cpuPercent = 100.0 * (cpuSeconds() - cpuStart) / (msSince(measureStart) / 1000.0);
+      lastFrame = sent.load();
+      requestQuit();
+    }
+  };
+  runTavixDisp(config);
+  stop = true;
+  unit.join();
+  close(master);
+  close(slave);
+
+  // Frames sent in the measured time, and how many of them a presentation showed.
+  std::vector<uint32_t> shown;
+  size_t presentations = 0;
+  {
+    std::lock_guard<std::mutex> hold(presentLock);
+    for (size_t i = firstPresent; i < presents.size(); ++i) {
+      const uint32_t v = presents[i].second;
+      if (v > static_cast<uint32_t>(firstFrame) && v <= static_cast<uint32_t>(lastFrame)) shown.push_back(v), ++presentations;
+    }
+  }
+  std::sort(shown.begin(), shown.end());
+  shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+  std::printf("animate_scale %d\n", o.scale > 0 ? o.scale : 1);
+  std::printf("animate_frames_sent %d\n", lastFrame - firstFrame);
+  std::printf("animate_frames_presented %zu\n", shown.size());
+  std::printf("animate_presentations %zu\n", presentations);
+  std::printf("animate_cpu_percent %.2f\n", cpuPercent);
+  return cpuPercent < 0 ? 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -336,18 +437,22 @@ int main(int argc, char** argv) {
     else if (key == "--bytes") o.bytes = std::atol(value.c_str());
     else if (key == "--seconds") o.seconds = std::atoi(value.c_str());
     else if (key == "--bursts") o.bursts = std::atoi(value.c_str());
+    else if (key == "--scale") o.scale = std::atoi(value.c_str());
   }
   if (o.prefsDir.empty()) {
     char tmpl[] = "/tmp/tavix-bench-XXXXXX";
     if (!mkdtemp(tmpl)) return 1;
     o.prefsDir = std::string(tmpl) + "/";
   }
-  prepareProfile(o.prefsDir);
+  prepareProfile(o.prefsDir, o.scale);
   setenv("SDL_VIDEODRIVER", "dummy", 0);
   if (o.mode == "stream" && !o.device.empty()) return runStream(o);
   if (o.mode == "idle" && !o.device.empty()) return runIdle(o);
   if (o.mode == "latency") return runLatency(o);
-  std::fprintf(stderr, "usage: %s --mode stream|idle|latency [--device PATH] [--bytes N] [--seconds S] [--bursts N]\n",
+  if (o.mode == "animate") return runAnimate(o);
+  std::fprintf(stderr,
+               "usage: %s --mode stream|idle|latency|animate [--device PATH] [--bytes N] [--seconds S] [--bursts N]"
+               " [--scale N]\n",
                argv[0]);
   return 2;
 }

@@ -11,7 +11,10 @@
 # off in the same binary. End-to-end figures: bench_e2e_runner runs the
 # program's main loop on the pseudo-terminal of the unit simulator
 # (tavixSim --replay) for the stream and idle measurements, and plays a
-# unit in-process for the latency one.
+# unit in-process for the latency one. Last, the window scale sweep: at
+# scales 1, 2, 4 and 6, in a real X window under a private Xvfb, processor
+# time while the unit animates at 30 frames a second (frames sent, frames
+# presented) and while it is idle.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,15 +26,16 @@ BASE_BUILD=${BENCH_BASE_BUILD:-$ROOT/build-bench-base}
 # the build can be reused by the next run.
 BASE_TREE=$BASE_BUILD-src
 if [[ -n "${BENCH_QUICK:-}" ]]; then
-  STREAM_BYTES=$((2 * 1024 * 1024)); IDLE_SECONDS=10; BURSTS=100; MIN_TIME=0.5
+  STREAM_BYTES=$((2 * 1024 * 1024)); IDLE_SECONDS=10; BURSTS=100; MIN_TIME=0.5; SWEEP_SECONDS=5
 else
-  STREAM_BYTES=$((20 * 1024 * 1024)); IDLE_SECONDS=30; BURSTS=300; MIN_TIME=2
+  STREAM_BYTES=$((20 * 1024 * 1024)); IDLE_SECONDS=30; BURSTS=300; MIN_TIME=2; SWEEP_SECONDS=10
 fi
 export SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
 
-SIM_PID=""
+SIM_PID="" XVFB_PID=""
 cleanup() {
   [[ -n "$SIM_PID" ]] && kill "$SIM_PID" 2>/dev/null || true
+  [[ -n "$XVFB_PID" ]] && kill "$XVFB_PID" 2>/dev/null || true
   git -C "$ROOT" worktree remove --force "$BASE_TREE" 2>/dev/null || true
   rm -rf "$WORK"
 }
@@ -92,4 +96,25 @@ for side in before now; do
   "$runner" --mode idle --device "$DEVICE" --seconds "$IDLE_SECONDS" | sed "s/^/$side /" || echo "$side idle failed"
   stop_sim
   "$runner" --mode latency --bursts "$BURSTS" | sed "s/^/$side /" || echo "$side latency failed"
+done
+
+echo "== window scales in a real X window (Xvfb, 4000 x 2400)"
+if ! command -v Xvfb >/dev/null; then
+  echo "Xvfb missing: no scale sweep"
+  exit 0
+fi
+Xvfb -displayfd 3 -screen 0 4000x2400x24 -nolisten tcp 3>"$WORK/display" 2>/dev/null &
+XVFB_PID=$!
+for _ in $(seq 50); do [[ -s "$WORK/display" ]] && break; sleep 0.1; done
+for scale in 1 2 4 6; do
+  for side in before now; do
+    runner="$BUILD/bench_e2e_runner"
+    [[ $side == before ]] && runner="$BASE_BUILD/bench_e2e_runner"
+    x11=(env DISPLAY=":$(cat "$WORK/display")" SDL_VIDEODRIVER=x11 "$runner" --scale "$scale")
+    "${x11[@]}" --mode animate --seconds "$SWEEP_SECONDS" | sed "s/^/$side /" || echo "$side animate failed"
+    start_sim "$WORK/tiny.bin"
+    "${x11[@]}" --mode idle --device "$DEVICE" --seconds "$SWEEP_SECONDS" | sed "s/^/$side scale $scale /" ||
+      echo "$side idle failed"
+    stop_sim
+  done
 done

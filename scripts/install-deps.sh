@@ -11,7 +11,7 @@ PACKAGES=(
   fonts-misaki xfonts-mplus xfonts-shinonome
   python3 python3-fonttools python3-freetype
   clang-14 libclang-rt-14-dev
-  xvfb xdotool imagemagick x11-utils libjpeg-turbo-progs
+  xvfb xdotool imagemagick x11-utils libjpeg-turbo-progs openbox
   dpkg-dev file lintian
 )
 

@@ -383,14 +383,26 @@ private:
     if (event.type == SDL_WINDOWEVENT) {
       handleWindowEvent(event.window);
     }
-    if (ProcessTerminalInputs(input.get(), link.get(), scale)) {
+    if (input->GetKey() == KEY_F11) {
+      screen->toggleFullscreen();
+    }
+    const ScreenPlacement shown = screen->placement();
+    const TPoint corner{static_cast<int16_t>(shown.x), static_cast<int16_t>(shown.y)};
+    if (ProcessTerminalInputs(input.get(), link.get(), shown.scale, corner)) {
       deadlines.inputSent(SDL_GetTicks(), link->fd >= 0);
     }
     return false;
   }
 
   void handleWindowEvent(const SDL_WindowEvent& event) {
-    if (event.event == SDL_WINDOWEVENT_MOVED) {
+    // In fullscreen the desktop's size and corner are not the window's own:
+    // nothing is snapped or stored, the screen is shown at its new placement.
+    if (screen->isFullscreen()) {
+      if (event.event == SDL_WINDOWEVENT_RESIZED) {
+        screen->stopUpdate();
+        screen->resumeUpdate();
+      }
+    } else if (event.event == SDL_WINDOWEVENT_MOVED) {
       storeWindowMove(prefs, event.data1, event.data2);
     } else if (event.event == SDL_WINDOWEVENT_RESIZED) {
       scale = snappedScale(event.data1, event.data2);

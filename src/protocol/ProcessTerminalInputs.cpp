@@ -39,13 +39,14 @@ void Send(CommSerial* link, const unsigned char* bytes, unsigned len) {
   if (link) link->write(bytes, len);
 }
 
-// Window pixels to screen pixels, printed as the 16-bit unsigned reading.
-unsigned ScreenCoordinate(int16_t window, int scale) {
-  const int quotient = window / scale;
+// Window pixels to screen pixels, from the screen's corner at window pixel
+// corner, printed as the 16-bit unsigned reading.
+unsigned ScreenCoordinate(int16_t window, int16_t corner, int scale) {
+  const int quotient = (window - corner) / scale;
   return static_cast<uint16_t>(quotient);
 }
 
-bool SendKeyReport(HumanInputsIntf* inputs, CommSerial* link, uint32_t key, int scale) {
+bool SendKeyReport(HumanInputsIntf* inputs, CommSerial* link, uint32_t key, int scale, TPoint corner) {
   if (key == KEY_BACKSPACE) {
     Send(link, &kBackspace, 1);
     return true;
@@ -75,7 +76,7 @@ bool SendKeyReport(HumanInputsIntf* inputs, CommSerial* link, uint32_t key, int 
     const uint32_t code = inputs->GetMouse(&pos);
     char report[kMouseReportSize];
     const int n = std::snprintf(report, sizeof(report), kMouseReportFormat, static_cast<unsigned>(code),
-                                ScreenCoordinate(pos.x, scale), ScreenCoordinate(pos.y, scale));
+                                ScreenCoordinate(pos.x, corner.x, scale), ScreenCoordinate(pos.y, corner.y, scale));
     if (n <= 0) return false;
     const unsigned len = static_cast<unsigned>(n) < sizeof(report) ? static_cast<unsigned>(n)
                                                                    : sizeof(report) - 1;
@@ -91,7 +92,7 @@ bool ProcessTerminalInputs(HumanInputsIntf* inputs, int scale) {
   return ProcessTerminalInputs(inputs, serial, scale);
 }
 
-bool ProcessTerminalInputs(HumanInputsIntf* inputs, CommSerial* link, int scale) {
+bool ProcessTerminalInputs(HumanInputsIntf* inputs, CommSerial* link, int scale, TPoint corner) {
   if (!inputs) return false;
   if (scale < 1) scale = 1;
   bool written = false;
@@ -104,6 +105,6 @@ bool ProcessTerminalInputs(HumanInputsIntf* inputs, CommSerial* link, int scale)
     }
   }
 
-  if (SendKeyReport(inputs, link, inputs->GetKey(), scale)) written = true;
+  if (SendKeyReport(inputs, link, inputs->GetKey(), scale, corner)) written = true;
   return written;
 }

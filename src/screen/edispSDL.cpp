@@ -116,16 +116,30 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
       logicalW(w),
       logicalH(h),
       presentCount(0),
+      composed(nullptr),
+      shownSurface(nullptr),
+      shownW(0),
+      shownH(0),
+      windowStale(false),
       textPixels(w, h),
       pictures(kKeptPictures, kKeptPictureBytes) {
+  // On X11 the window's pixels go to the server as they are; otherwise SDL
+  // would show them through OpenGL, redrawing the whole window each time.
+  const char* driver = SDL_GetCurrentVideoDriver();
+  if (driver && SDL_strcmp(driver, "x11") == 0) SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   window = SDL_CreateWindow(title ? title : "", x, y, w, h, SDL_WINDOW_RESIZABLE);
   if (!window) creationFailed("Error: SDL_CreateWindow");
 
   // Each drawing call runs at once. With queued commands, a window size
   // change while a layer is the render target loses what was queued for it.
   SDL_SetHint(SDL_HINT_RENDER_BATCHING, "0");
-  renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+  // Everything is drawn and composed at the logical size; the window gets
+  // the composed screen replicated to its scale.
+  composed = window ? SDL_CreateRGBSurfaceWithFormat(0, w, h, 32, SDL_PIXELFORMAT_RGB888) : nullptr;
+  renderer = composed ? SDL_CreateSoftwareRenderer(composed) : nullptr;
   if (!renderer) creationFailed("Error: SDL_CreateSoftwareRenderer");
+  if (composed) shown.assign(static_cast<size_t>(w) * h, 0);
+  SDL_AddEventWatch(&edispSDL::watchWindow, this);
 
   for (SDL_Texture*& layer : bgBuffers) {
     layer = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_RGB24, SDL_TEXTUREACCESS_TARGET, w, h);
@@ -165,6 +179,7 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
 }
 
 edispSDL::~edispSDL() {
+  SDL_DelEventWatch(&edispSDL::watchWindow, this);
   keptCells.clear();
   pictures.clear();
   if (textTexture) SDL_DestroyTexture(textTexture);
@@ -173,6 +188,7 @@ edispSDL::~edispSDL() {
   for (SDL_Texture* layer : bgBuffers)
     if (layer) SDL_DestroyTexture(layer);
   if (renderer) SDL_DestroyRenderer(renderer);
+  if (composed) SDL_FreeSurface(composed);
   if (window) SDL_DestroyWindow(window);
   delete[] basePath;
 }
@@ -200,6 +216,27 @@ void edispSDL::changeWindowTitle(const char* title) {
   if (window) SDL_SetWindowTitle(window, title ? title : "");
 }
 
+void edispSDL::toggleFullscreen() {
+  if (window) SDL_SetWindowFullscreen(window, isFullscreen() ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+}
+
+bool edispSDL::isFullscreen() const { return window && (SDL_GetWindowFlags(window) & SDL_WINDOW_FULLSCREEN) != 0; }
+
+ScreenPlacement edispSDL::placement() {
+  int w = logicalW, h = logicalH;
+  getWindowSize(&w, &h);
+  return placeScreen(w, h, logicalW, logicalH);
+}
+
+int edispSDL::watchWindow(void* self, SDL_Event* event) {
+  edispSDL* screen = static_cast<edispSDL*>(self);
+  if (event->type == SDL_WINDOWEVENT && event->window.event == SDL_WINDOWEVENT_EXPOSED && screen->window &&
+      event->window.windowID == SDL_GetWindowID(screen->window)) {
+    screen->windowStale = true;
+  }
+  return 0;
+}
+
 // ---- Presentation ----
 
 void edispSDL::updateContent() {
@@ -208,7 +245,9 @@ void edispSDL::updateContent() {
   SDL_SetRenderTarget(renderer, nullptr);
   SDL_RenderCopy(renderer, bgBuffers[((bgBuffIndex % kLayerCount) + kLayerCount) % kLayerCount], nullptr, nullptr);
   SDL_RenderCopy(renderer, textTexture, nullptr, nullptr);
+  // The composed screen is complete; the window gets it next.
   SDL_RenderPresent(renderer);
+  showComposed(false);
   ++presentCount;
 }
 
@@ -237,10 +276,63 @@ SDL_Surface* edispSDL::captureScreen() {
   return shot;
 }
 
+void edispSDL::showComposed(bool whole) {
+  SDL_Surface* out = window && composed ? SDL_GetWindowSurface(window) : nullptr;
+  if (!out) return;
+  const ScreenPlacement at = placeScreen(out->w, out->h, logicalW, logicalH);
+  const int s = at.scale;
+  whole = whole || windowStale || out != shownSurface || out->w != shownW || out->h != shownH;
+  windowStale = false;
+  if (whole) {
+    SDL_FillRect(out, nullptr, SDL_MapRGB(out->format, 0, 0, 0));
+    shownSurface = out;
+    shownW = out->w;
+    shownH = out->h;
+  }
+  line.resize(static_cast<size_t>(logicalW) * s);
+  std::vector<SDL_Rect> rects;
+  for (int y = 0; y < logicalH; ++y) {
+    const Uint32* now = reinterpret_cast<const Uint32*>(static_cast<const Uint8*>(composed->pixels) + y * composed->pitch);
+    Uint32* before = &shown[static_cast<size_t>(y) * logicalW];
+    int x0 = 0, x1 = logicalW;
+    if (!whole) {
+      while (x0 < x1 && now[x0] == before[x0]) ++x0;
+      while (x1 > x0 && now[x1 - 1] == before[x1 - 1]) --x1;
+      if (x0 == x1) continue;
+    }
+    std::copy(now + x0, now + x1, before + x0);
+    // The changed span in window pixels, clipped to the window.
+    const int left = std::max(at.x + x0 * s, 0), right = std::min(at.x + x1 * s, out->w);
+    const int top = std::max(at.y + y * s, 0), bottom = std::min(at.y + (y + 1) * s, out->h);
+    if (left >= right || top >= bottom) continue;
+    for (int x = left; x < right; ++x) line[x - left] = now[(x - at.x) / s];
+    Uint8* first = static_cast<Uint8*>(out->pixels) + top * out->pitch + left * out->format->BytesPerPixel;
+    SDL_ConvertPixels(right - left, 1, SDL_PIXELFORMAT_RGB888, line.data(), logicalW * s * 4, out->format->format,
+                      first, out->pitch);
+    const size_t bytes = static_cast<size_t>(right - left) * out->format->BytesPerPixel;
+    for (int row = top + 1; row < bottom; ++row) SDL_memcpy(first + (row - top) * out->pitch, first, bytes);
+    SDL_Rect& last = rects.empty() ? rects.emplace_back(SDL_Rect{left, top, right - left, 0}) : rects.back();
+    if (last.x != left || last.w != right - left || last.y + last.h != top)
+      rects.push_back(SDL_Rect{left, top, right - left, bottom - top});
+    else
+      last.h += bottom - top;
+  }
+  if (whole) {
+    const SDL_Rect all{0, 0, out->w, out->h};
+    SDL_UpdateWindowSurfaceRects(window, &all, 1);
+  } else if (!rects.empty()) {
+    SDL_UpdateWindowSurfaceRects(window, rects.data(), static_cast<int>(rects.size()));
+  }
+}
+
 void edispSDL::stopUpdate() { updateEnabled = false; }
 
 void edispSDL::resumeUpdate() {
-  if (updateEnabled) return;
+  if (updateEnabled) {
+    // Shows the last presentation again where the window lost it.
+    if (windowStale) showComposed(true);
+    return;
+  }
   updateEnabled = true;
   updateContent();
 }

@@ -7,7 +7,9 @@
 #include <SDL_ttf.h>
 #include <cstdarg>
 #include <cstdint>
+#include <vector>
 
+#include "app/WindowRules.h"
 #include "screen/KeptCells.h"
 #include "screen/PictureCache.h"
 #include "screen/ScreenIntf.h"
@@ -24,6 +26,13 @@ public:
   void resizeWindow(int w, int h);
   void getWindowSize(int* w, int* h);
   void changeWindowTitle(const char* title);
+  // Desktop fullscreen on or off; the window's own size and place come back
+  // when it is left.
+  void toggleFullscreen();
+  bool isFullscreen() const;
+  // Where the screen shows in the window as it is now: the largest whole
+  // scale that fits, centred on black.
+  ScreenPlacement placement();
 
   // Presentation.
   void updateContent();
@@ -119,6 +128,11 @@ private:
   bool targetLayer(int layer, int colour);
   bool layerRect(int w, int h, int x, int y, SDL_Rect* out) const;
   void drawPicture(const char* path, int layer, int x, int y);
+  // Sends the composed screen to the window at its placement: the whole
+  // window when asked or when the window surface changed, else the spans
+  // of rows that differ from what the window shows.
+  void showComposed(bool whole);
+  static int watchWindow(void* self, SDL_Event* event);
   SDL_Window* window;
   SDL_Renderer* renderer;
   SDL_Texture* textTexture;
@@ -139,6 +153,16 @@ private:
   int logicalW;
   int logicalH;
   unsigned long presentCount;
+  // The renderer draws into the composed screen; shown holds what the
+  // window was last sent, at logical size, and line one replicated row.
+  SDL_Surface* composed;
+  std::vector<Uint32> shown;
+  std::vector<Uint32> line;
+  SDL_Surface* shownSurface;
+  int shownW;
+  int shownH;
+  // The window lost its content (exposed): the next showing sends it whole.
+  bool windowStale;
   // The text layer's pixels held in memory, and the characters kept for
   // drawing into them.
   TextLayer textPixels;

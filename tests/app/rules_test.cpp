@@ -29,6 +29,14 @@ TEST(WindowRulesTest, ResizesSnapStoredGeometryOpensUnsnappedWithinLimitsMovesAn
     const WindowGeometry g = startWindow(c.first);
     EXPECT_EQ(std::vector<int>({g.x, g.y, g.sized, g.w, g.h, g.scale}), c.second);
   }
+  // Uneven windows and fullscreen desktops: the largest whole scale that fits, centred (scale, x, y).
+  const int places[][5] = {{640, 384, 1, 0, 0},    {1920, 1152, 3, 0, 0},    {1400, 800, 2, 60, 16},
+                           {1920, 1080, 2, 320, 156}, {3840, 2160, 5, 320, 120}, {1366, 768, 2, 43, 0},
+                           {1280, 1024, 2, 0, 128}, {600, 400, 1, -20, 8}};
+  for (const auto& c : places) {
+    const ScreenPlacement p = placeScreen(c[0], c[1]);
+    EXPECT_EQ(std::vector<int>({p.scale, p.x, p.y}), std::vector<int>(c + 2, c + 5)) << c[0] << " x " << c[1];
+  }
   PreferenceMap prefs;
   storeWindowMove(prefs, -20, 7);
   storeWindowScale(prefs, 2);

@@ -3,10 +3,13 @@
 #   e2e.sh input BUILD    keys, text, mouse, wheel and a resize reach the unit as reports
 #   e2e.sh package BUILD  the Debian package, unpacked, draws the demo and answers a key
 #   e2e.sh screenshot BUILD  F12 saves the screen; a recording of the unit replays to the same screen
+#   e2e.sh fullscreen BUILD  under a window manager, F11 shows the screen centred at a whole scale
+#                            on black, clicks report screen pixels, F11 again gives the window back
 set -euo pipefail
 MODE=$1 BUILD=$(cd "$2" && pwd) W=$(mktemp -d /tmp/tavix_e2e.XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$W"' EXIT
 TOOLS="Xvfb xdotool"; [ "$MODE" = package ] && TOOLS+=" cpack dpkg-deb import convert lintian"; [ "$MODE" = screenshot ] && TOOLS+=" import compare"
+[ "$MODE" = fullscreen ] && TOOLS+=" openbox import convert"
 for t in $TOOLS; do command -v "$t" >/dev/null || { echo "e2e.$MODE: $t missing"; exit 77; }; done
 fail() { echo "e2e.$MODE: $*"; tail -20 "$W/log"; exit 1; }
 hex() { od -An -v -tx1 | tr -s ' \n' ' ' | sed 's/ $//'; }
@@ -54,29 +57,63 @@ if [ "$MODE" = screenshot ]; then
   grep -q "recording stopped, cannot write to /dev/full: No space left on device" "$W/log" || fail "no word of the full disk"
   exit 0
 fi
+if [ "$MODE" = fullscreen ]; then
+  # A white screen with a red 10 x 10 box at (100, 50), shown by a window manager.
+  printf '\e@0;0;640;384;0;0;32767z\e@0;0;10;10;100;50;31744z\e@30Z' >"$W/screen.bin"
+  ARGS=(--replay "$W/screen.bin")
+  openbox --config-file /dev/null >/dev/null 2>&1 &
+  managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; }
+  retry managed || fail "no window manager"
+fi
 HOME=$W env -u SDL_VIDEODRIVER -u XDG_DATA_HOME "$DEMO" --record "$W/rx" "${ARGS[@]}" >"$W/log" 2>&1 &
+DEMO_PID=$!
 WID=$(timeout 20 xdotool search --sync --name T.A.V.I.X | head -1) || fail "no window"
 # The main loop runs once a keep-alive follows the answered version request.
 started() { hex <"$W/rx" | grep -q "79 00 fe"; }
 retry started 2>/dev/null || fail "the main loop did not start"
 xdotool windowfocus --sync "$WID"
 
+# x,y=RRGGBB ...: the window shows these pixels.
+shows() {
+  local f="" want=""
+  for p in "$@"; do f+="%[hex:p{${p%=*}}] " want+="${p#*=} "; done
+  import -window "$WID" -depth 8 "$W/shot.ppm" && [ "$(convert "$W/shot.ppm" -format "$f" info:)" = "$want" ]
+}
 if [ "$MODE" = package ]; then
-  # x,y=RRGGBB ...: the window shows these pixels (the header band, the ellipse, the box, the tile beside it).
-  shows() {
-    local f="" want=""
-    for p in "$@"; do f+="%[hex:p{${p%=*}}] " want+="${p#*=} "; done
-    import -window "$WID" -depth 8 "$W/shot.ppm" && [ "$(convert "$W/shot.ppm" -format "$f" info:)" = "$want" ]
-  }
+  # The header band, the ellipse, the box, the tile beside it.
   retry shows 620,8=2040A0 536,124=00A078 52,220=F8C800 100,220=282848 || fail "the title page was not drawn"
   xdotool key Right
   retry shows 620,8=2040A0 52,220=282848 100,220=F8C800 || fail "the box did not move on the Right arrow"
   exit 0
 fi
 
-# Each step: the reports it adds, then the xdotool command; all reports so far must arrive, no others.
 reports() { hex <"$W/rx" | sed 's/ fe//g; s/ 1b 40 39 39 39 79 00//g'; }
 arrived() { [ "$(reports)" = "$EXP" ]; }
+geometry() { xdotool getwindowgeometry "$WID" | tail -n +2 | tr -d '\n '; }
+if [ "$MODE" = fullscreen ]; then
+  retry shows 0,0=F8F8F8 100,50=F80000 109,59=F80000 110,60=F8F8F8 || fail "the screen was not drawn"
+  WINDOWED=$(geometry) EXP=""
+  xdotool key F11
+  # 1600 x 1200: two screens each way at (160, 216), the rest black.
+  retry shows 159,216=000000 160,215=000000 160,216=F8F8F8 360,316=F80000 379,335=F80000 380,336=F8F8F8 \
+    1439,983=F8F8F8 1440,983=000000 1439,984=000000 || fail "fullscreen does not show the screen centred twice"
+  # Screen pixel (105, 55), the red box's middle.
+  for act in "mousemove --window $WID 371 327 mousedown 1=1" "mouseup 1=9"; do
+    EXP+=$(printf '\e[<%s;105;55M' "${act#*=}" | hex)
+    xdotool ${act%=*}
+    retry arrived || fail "the click reached the unit as '$(reports)', expected '$EXP'"
+  done
+  xdotool key F11
+  retry eval '[ "$(geometry)" = "$WINDOWED" ]' || fail "left fullscreen at $(geometry), was $WINDOWED"
+  retry shows 0,0=F8F8F8 100,50=F80000 110,60=F8F8F8 || fail "the window does not show the screen again"
+  kill -TERM "$DEMO_PID" && wait "$DEMO_PID" || true
+  PREFS=$(find "$W" -name 'tavixDisp*.prefs' | head -1)
+  [ -s "$PREFS" ] && ! grep 'window_[wh] =' "$PREFS" | grep -qvE '(w = 640|h = 384)$' || fail "$(cat "$PREFS")"
+  arrived || fail "F11 reached the unit: '$(reports)'"
+  exit 0
+fi
+
+# Each step: the reports it adds, then the xdotool command; all reports so far must arrive, no others.
 EXP=""
 step() {
   EXP+=$(printf '%s' "$1" | hex); shift

@@ -45,6 +45,7 @@ struct Step {
   std::string bytes;
   int frames = 1;
   int scale = 1;
+  TPoint corner{0, 0};  // the screen's corner in the window
 };
 
 class ReportTest : public ::testing::Test {
@@ -93,7 +94,7 @@ protected:
       for (const SDL_Event& e : s.events) Apply(e);
       bool written = false;
       for (int f = 0; f < s.frames; ++f) {
-        if (in->ProcessInputs() && ProcessTerminalInputs(in.get(), &link, s.scale)) written = true;
+        if (in->ProcessInputs() && ProcessTerminalInputs(in.get(), &link, s.scale, s.corner)) written = true;
       }
       EXPECT_EQ(written, !s.bytes.empty());
       link.write(&kEndOfStep, 1);
@@ -138,6 +139,8 @@ TEST_F(ReportTest, EventsOfEachFrameReachTheUnitAsReports) {
       {{Point(300, 200)}, ""},
       {{Text("q"), Click(1, true), Wheel(0, 1)}, "\x1b[<1;150;100M", 1, 2},
       {{Click(1, false)}, "\x1b[<9;150;100M", 1, 2},
+      // Measured from the screen's corner: centred in a larger window, or beyond the window's corner.
+      {{Click(1, true)}, "\x1b[<1;120;92M", 1, 2, {60, 16}}, {{Click(1, false)}, "\x1b[<9;320;220M", 1, 1, {-20, -20}},
       {{Point(639, 383), Click(3, true)}, "\x1b[<4;213;127M", 1, 3},
       {{Click(2, false)}, "\x1b[<10;639;383M"},
       {{Click(1, true, 2)}, "\x1b[<17;639;383M"}, {{Click(1, false, 2)}, "\x1b[<25;639;383M", 40},

@@ -29,6 +29,7 @@ protected:
     screen->init_disp();
   }
   PixelImage pixels(int layer) {  // -1: the text layer, 0..3: a background layer, 4: the window
+    if (layer == 4) return windowPixels(screen->getWindow());
     return readPixels(screen->getRenderer(), layer < 0 ? screen->getTextLayer() : screen->getLayer(layer));
   }
   PictureDir pictures;
@@ -110,6 +111,33 @@ TEST_F(KeptCellsTest, CharactersDrawnAgainAfterMoreThanAreKeptDrawTheSamePixels)
       for (int trail = 0x40; trail <= 0xFC; ++trail) many += {static_cast<char>(lead), static_cast<char>(trail)};
   }
   expectSamePixels(many + csi("0;31;40m") + csi("5;5H") + "\x88\x9F\x88\xA0 AB" + csi("0;33;42m") + "\x88\xA1", true);
+}
+
+// The window shows what the renderer made by copying both layers stretched onto the whole window: at whole
+// scales, after the whole window and after changed rows were sent. Other sizes: the largest whole scale that
+// fits, centred on black.
+TEST_F(ScreenTest, WindowShowsBothLayersAtAWholeScaleCentredOnBlack) {
+  EscSeqParser parser(screen.get());
+  const struct { int w, h; SDL_Rect at; } cases[] = {{640, 384, {0, 0, 640, 384}}, {1280, 768, {0, 0, 1280, 768}},
+      {1920, 1152, {0, 0, 1920, 1152}}, {1400, 800, {60, 16, 1280, 768}}, {600, 400, {-20, 8, 640, 384}}};
+  for (const auto& c : cases) {
+    screen->resizeWindow(c.w, c.h);
+    screen->stopUpdate();
+    screen->resumeUpdate();
+    screen->stopUpdate();
+    for (unsigned char b : randomStream(c.w, 300)) parser.ParseByte(b);
+    screen->resumeUpdate();
+    SDL_Renderer* r = screen->getRenderer();
+    SDL_Texture* target = SDL_CreateTexture(r, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET, c.w, c.h);
+    SDL_SetRenderTarget(r, target);
+    SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
+    SDL_RenderClear(r);
+    SDL_RenderCopy(r, screen->getLayer(screen->getBgBuffIndex() & 3), nullptr, &c.at);
+    SDL_RenderCopy(r, screen->getTextLayer(), nullptr, &c.at);
+    const PixelImage expected = readPixels(r, target);
+    SDL_DestroyTexture(target);
+    EXPECT_TRUE(pixels(4).pixels == expected.pixels) << c.w << " x " << c.h;
+  }
 }
 
 TEST_F(ScreenTest, TextTakesCellsOfItsCharacterSize) {

@@ -35,6 +35,14 @@ Pixel readPixel(SDL_Renderer* renderer, SDL_Texture* texture, int x, int y) {
   return readPixels(renderer, texture, &r).pixels.at(0);
 }
 
+PixelImage windowPixels(SDL_Window* window) {
+  SDL_Surface* out = SDL_GetWindowSurface(window);
+  PixelImage img{out->w, out->h, std::vector<Pixel>(static_cast<size_t>(out->w) * out->h)};
+  SDL_ConvertPixels(out->w, out->h, out->format->format, out->pixels, out->pitch, SDL_PIXELFORMAT_RGBA32,
+                    img.pixels.data(), out->w * 4);
+  return img;
+}
+
 bool startMediaLibraries() {
   static const bool ok = SDL_Init(SDL_INIT_VIDEO) == 0 && TTF_Init() == 0 && (IMG_Init(IMG_INIT_JPG) & IMG_INIT_JPG);
   return ok;

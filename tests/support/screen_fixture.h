@@ -27,10 +27,12 @@ struct PixelImage {  // pixels read back, row by row
   int count(const Pixel& p, const SDL_Rect& area = SDL_Rect{0, 0, INT_MAX, INT_MAX}) const;
 };
 
-// Reads `texture` (a render target of `renderer`), or the window when it is
-// null; a null `area` reads all of it. The renderer's target is restored.
+// Reads `texture` (a render target of `renderer`), or the renderer's own
+// target when it is null; a null `area` reads all of it. The renderer's target is restored.
 PixelImage readPixels(SDL_Renderer* renderer, SDL_Texture* texture, const SDL_Rect* area = nullptr);
 Pixel readPixel(SDL_Renderer* renderer, SDL_Texture* texture, int x, int y);
+// What the window shows, at its size.
+PixelImage windowPixels(SDL_Window* window);
 
 // SDL video, SDL_ttf and SDL_image (JPEG) started once; false when one fails.
 bool startMediaLibraries();
