@@ -17,7 +17,6 @@
 #include <SDL.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <sys/resource.h>
 #include <termios.h>
 #include <unistd.h>
@@ -35,6 +34,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchUnit.h"
 #include "app/App.h"
 #include "app/Prefs.h"
 #include "bench_streams.h"
@@ -237,50 +237,25 @@ int runIdle(const Options& o) {
 // the burst's time.
 
 int runLatency(const Options& o) {
-  int master = -1, slave = -1;
-  char name[256];
-  if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-    std::perror("openpty");
-    return 1;
-  }
-  struct termios t;
-  tcgetattr(slave, &t);
-  cfmakeraw(&t);
-  tcsetattr(slave, TCSANOW, &t);
-
-  std::atomic<bool> inLoop{false}, stop{false};
+  std::atomic<bool> inLoop{false};
   std::vector<Clock::time_point> sentAt(o.bursts + 2);
-  std::thread unit([&] {
-    const std::string request = "\x1B@999y";
-    const std::string answer = bench::versionReport(9, 9, 9, 9);
-    std::string heard;
-    char buf[256];
-    std::mt19937 rng(7);
-    int next = 1;
-    Clock::time_point due = Clock::now();
-    while (!stop.load()) {
-      pollfd pfd{master, POLLIN, 0};
-      if (poll(&pfd, 1, 2) == 1) {
-        const ssize_t n = read(master, buf, sizeof buf);
-        if (n > 0) heard.append(buf, static_cast<size_t>(n));
-        if (heard.find(request) != std::string::npos) {
-          heard.clear();
-          if (write(master, answer.data(), answer.size()) < 0) return;
-        }
-        if (heard.size() > 4096) heard.erase(0, heard.size() - 16);
-      }
-      if (!inLoop.load() || next > o.bursts || Clock::now() < due) continue;
-      std::string burst = "\x1B[" + std::to_string(next % 20) + ";0H" + bench::denseAscii(60, next);
-      burst += bench::versionReport(0, 0, static_cast<unsigned>(next >> 8), static_cast<unsigned>(next & 0xFF));
-      sentAt[next] = Clock::now();
-      if (write(master, burst.data(), burst.size()) < 0) return;
-      ++next;
-      due = Clock::now() + std::chrono::milliseconds(15 + rng() % 40);
-    }
+  std::mt19937 rng(7);
+  int next = 1;
+  Clock::time_point due = Clock::now();
+  BenchUnit unit(bench::versionReport(9, 9, 9, 9), [&](PtyPair& pty) {
+    if (!inLoop.load() || next > o.bursts || Clock::now() < due) return 2;
+    std::string burst = "\x1B[" + std::to_string(next % 20) + ";0H" + bench::denseAscii(60, next);
+    burst += bench::versionReport(0, 0, static_cast<unsigned>(next >> 8), static_cast<unsigned>(next & 0xFF));
+    sentAt[next] = Clock::now();
+    pty.write(burst);
+    ++next;
+    due = Clock::now() + std::chrono::milliseconds(15 + rng() % 40);
+    return 2;
   });
+  if (!unit.ok()) return 1;
 
   AppConfig config;
-  config.devicePath = name;
+  config.devicePath = unit.path();
   config.prefsDir = o.prefsDir;
   Clock::time_point loopStart;
   config.probe = [&](const AppProbe& p) {
@@ -294,10 +269,6 @@ int runLatency(const Options& o) {
     if (p.parser->fwVersion == static_cast<uint32_t>(o.bursts) || msSince(loopStart) > 60000) requestQuit();
   };
   runTavixDisp(config);
-  stop = true;
-  unit.join();
-  close(master);
-  close(slave);
 
   std::vector<double> latencies;
   uint32_t shown = 0;
@@ -329,51 +300,28 @@ int runLatency(const Options& o) {
 // numbered version report; the presentations show which frames were seen.
 
 int runAnimate(const Options& o) {
-  int master = -1, slave = -1;
-  char name[256];
-  if (openpty(&master, &slave, name, nullptr, nullptr) != 0) {
-    std::perror("openpty");
-    return 1;
-  }
-  struct termios t;
-  tcgetattr(slave, &t);
-  cfmakeraw(&t);
-  tcsetattr(slave, TCSANOW, &t);
-
   const auto kFrame = std::chrono::microseconds(1000000 / 30);
-  std::atomic<bool> inLoop{false}, stop{false};
+  std::atomic<bool> inLoop{false};
   std::atomic<int> sent{0};
-  std::thread unit([&] {
-    const std::string request = "\x1B@999y";
-    const std::string answer = bench::versionReport(9, 9, 9, 9);
-    std::string heard;
-    char buf[256];
-    Clock::time_point due = Clock::now();
-    for (int n = 1; !stop.load();) {
-      const int waitMs = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count());
-      pollfd pfd{master, POLLIN, 0};
-      if (poll(&pfd, 1, std::max(1, std::min(waitMs, 10))) == 1) {
-        const ssize_t r = read(master, buf, sizeof buf);
-        if (r > 0) heard.append(buf, static_cast<size_t>(r));
-        if (heard.find(request) != std::string::npos) {
-          heard.clear();
-          if (write(master, answer.data(), answer.size()) < 0) return;
-        }
-        if (heard.size() > 4096) heard.erase(0, heard.size() - 16);
-      }
-      if (!inLoop.load() || Clock::now() < due) continue;
-      const int width = 9 * (1 + n % 60);
-      std::string frame = "\x1B@70Z\x1B@0;0;" + std::to_string(width) + ";100;80;60;31744z";
-      frame += "\x1B[2;0HFrame " + std::to_string(n) + ", box " + std::to_string(width) + " pixels wide  ";
-      frame += "\x1B@30Z" + bench::versionReport(0, 0, static_cast<unsigned>(n >> 8), static_cast<unsigned>(n & 0xFF));
-      if (write(master, frame.data(), frame.size()) < 0) return;
-      sent = n++;
-      due += kFrame;
-    }
+  int n = 1;
+  Clock::time_point due = Clock::now();
+  BenchUnit unit(bench::versionReport(9, 9, 9, 9), [&](PtyPair& pty) {
+    const auto untilDue = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now()).count();
+    const int waitMs = static_cast<int>(std::max<long long>(1, std::min<long long>(untilDue, 10)));
+    if (!inLoop.load() || Clock::now() < due) return waitMs;
+    const int width = 9 * (1 + n % 60);
+    std::string frame = "\x1B@70Z\x1B@0;0;" + std::to_string(width) + ";100;80;60;31744z";
+    frame += "\x1B[2;0HFrame " + std::to_string(n) + ", box " + std::to_string(width) + " pixels wide  ";
+    frame += "\x1B@30Z" + bench::versionReport(0, 0, static_cast<unsigned>(n >> 8), static_cast<unsigned>(n & 0xFF));
+    pty.write(frame);
+    sent = n++;
+    due += kFrame;
+    return waitMs;
   });
+  if (!unit.ok()) return 1;
 
   AppConfig config;
-  config.devicePath = name;
+  config.devicePath = unit.path();
   config.prefsDir = o.prefsDir;
   Clock::time_point loopStart, measureStart;
   double cpuStart = -1, cpuPercent = -1;
@@ -400,10 +348,6 @@ int runAnimate(const Options& o) {
     }
   };
   runTavixDisp(config);
-  stop = true;
-  unit.join();
-  close(master);
-  close(slave);
 
   // Frames sent in the measured time, and how many of them a presentation showed.
   std::vector<uint32_t> shown;

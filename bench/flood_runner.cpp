@@ -14,7 +14,6 @@
 #include <SDL.h>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -28,6 +27,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchUnit.h"
 #include "app/App.h"
 #include "app/Prefs.h"
 
@@ -82,36 +82,16 @@ int main(int argc, char** argv) {
   writePrefsData(settings, "tavixDisp.prefs", prefs);
   setenv("SDL_VIDEODRIVER", "dummy", 0);
 
-  int master = -1, slave = -1;
-  char name[256];
-  if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return 1;
-  struct termios t;
-  tcgetattr(slave, &t);
-  cfmakeraw(&t);
-  tcsetattr(slave, TCSANOW, &t);
-
-  std::atomic<bool> inLoop{false}, stop{false};
-  std::thread unit([&] {
-    const std::string request = "\x1B@999y", answer = "\x1B@1;2;3;4V", flood = floodUnit(kind);
-    std::string heard;
-    char buf[256];
-    while (!stop.load()) {
-      pollfd pfd[2] = {{master, POLLIN, 0}, {master, static_cast<short>(inLoop.load() ? POLLOUT : 0), 0}};
-      if (poll(pfd, 1, 2) == 1 && (pfd[0].revents & POLLIN)) {
-        const ssize_t n = read(master, buf, sizeof buf);
-        if (n > 0) heard.append(buf, static_cast<size_t>(n));
-        if (heard.find(request) != std::string::npos) {
-          heard.clear();
-          if (write(master, answer.data(), answer.size()) < 0) return;
-        }
-        if (heard.size() > 4096) heard.erase(0, heard.size() - 16);
-      }
-      if (inLoop.load() && poll(&pfd[1], 1, 2) == 1 && write(master, flood.data(), flood.size()) < 0) return;
-    }
+  std::atomic<bool> inLoop{false};
+  const std::string flood = floodUnit(kind);
+  BenchUnit unit("\x1B@1;2;3;4V", [&](PtyPair& pty) {
+    if (inLoop.load()) pty.write(flood, 50);
+    return 2;
   });
+  if (!unit.ok()) return 1;
 
   AppConfig config;
-  config.devicePath = name;
+  config.devicePath = unit.path();
   config.prefsDir = prefsDir;
   config.basePath = base;
   std::vector<Clock::time_point> passes;
@@ -131,10 +111,6 @@ int main(int argc, char** argv) {
     }
   };
   runTavixDisp(config);
-  stop = true;
-  unit.join();
-  close(master);
-  close(slave);
 
   // The first second lets the flood fill the line.
   const auto longestGap = [](const std::vector<Clock::time_point>& times) {

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Speed, latency, idle load and memory of tavixDisp, now and at an earlier
-# revision (default: the revision before the glyph cache, the per-pass
-# bound and the batched reader), measured side by side on this machine.
+# Speed, latency, idle load and memory of tavixDisp on this machine; with
+# BENCH_BASE, also of an earlier revision, measured side by side in the same
+# run (the end-to-end runners of today are built against it, so it must have
+# tools/tavix_sim/PtyPair.h: e83f152 or later).
 #
-#   scripts/bench.sh                 everything (about 10 minutes)
+#   scripts/bench.sh                 everything (about 6 minutes)
 #   BENCH_BASE=<rev> scripts/bench.sh
 #   BENCH_QUICK=1 scripts/bench.sh   2 MB stream, 10 s idle, shorter runs
 #
@@ -19,7 +20,9 @@ set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${BENCH_BUILD:-$ROOT/build-bench}
-BASE_REV=${BENCH_BASE:-9a62ffd}
+BASE_REV=${BENCH_BASE:-}
+SIDES=(now)
+[[ -n "$BASE_REV" ]] && SIDES=(before now)
 WORK=$(mktemp -d /tmp/tavix-bench.XXXXXX)
 BASE_BUILD=${BENCH_BASE_BUILD:-$ROOT/build-bench-base}
 # The earlier revision's sources sit at a fixed place beside its build, so
@@ -41,9 +44,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-echo "== building (now: $BUILD, before: $BASE_REV in $BASE_BUILD)"
+echo "== building (now: $BUILD${BASE_REV:+, before: $BASE_REV in $BASE_BUILD})"
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIX_BUILD_TESTS=OFF >/dev/null
 cmake --build "$BUILD" -j2 --target bench_parse_screen bench_e2e_runner bench_make_stream tavixSim >/dev/null
+if [[ -n "$BASE_REV" ]]; then
 git -C "$ROOT" worktree remove --force "$BASE_TREE" 2>/dev/null || rm -rf "$BASE_TREE"
 git -C "$ROOT" worktree prune
 git -C "$ROOT" worktree add --detach "$BASE_TREE" "$BASE_REV" >/dev/null 2>&1
@@ -54,6 +58,7 @@ fi
 cmake -S "$BASE_TREE" -B "$BASE_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIX_BUILD_TESTS=OFF \
   -DTAVIX_BENCH_RUNNER_ONLY=ON >/dev/null
 cmake --build "$BASE_BUILD" -j2 --target bench_e2e_runner >/dev/null
+fi
 
 echo "== parser and screen (in-process, caches on and off)"
 "$BUILD/bench_parse_screen" --benchmark_min_time=$MIN_TIME --benchmark_format=json \
@@ -85,7 +90,7 @@ start_sim() {
 }
 stop_sim() { kill "$SIM_PID" 2>/dev/null || true; wait "$SIM_PID" 2>/dev/null || true; SIM_PID=""; }
 
-for side in before now; do
+for side in "${SIDES[@]}"; do
   runner="$BUILD/bench_e2e_runner"
   [[ $side == before ]] && runner="$BASE_BUILD/bench_e2e_runner"
   echo "== end to end: $side"
@@ -107,7 +112,7 @@ Xvfb -displayfd 3 -screen 0 4000x2400x24 -nolisten tcp 3>"$WORK/display" 2>/dev/
 XVFB_PID=$!
 for _ in $(seq 50); do [[ -s "$WORK/display" ]] && break; sleep 0.1; done
 for scale in 1 2 4 6; do
-  for side in before now; do
+  for side in "${SIDES[@]}"; do
     runner="$BUILD/bench_e2e_runner"
     [[ $side == before ]] && runner="$BASE_BUILD/bench_e2e_runner"
     x11=(env DISPLAY=":$(cat "$WORK/display")" SDL_VIDEODRIVER=x11 "$runner" --scale "$scale")
