@@ -24,7 +24,10 @@ TEST(PrefsKillTest, FileIsAlwaysAWholeVersionWhenTheWriterIsKilled) {
   uint32_t written = 0;
   for (int round = 0; round < 150; ++round) {
     const pid_t child = fork();
-    for (const PreferenceMap prefs = version(written + 1); child == 0;) writePrefsData(settings, "tavixDisp.prefs", prefs);
+    if (child == 0) {  // the writer, rewriting the next version until it is killed
+      const PreferenceMap prefs = version(written + 1);
+      for (;;) writePrefsData(settings, "tavixDisp.prefs", prefs);
+    }
     usleep(static_cast<useconds_t>(random() % 4000));
     kill(child, SIGKILL);
     waitpid(child, nullptr, 0);
