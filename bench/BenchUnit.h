@@ -4,6 +4,9 @@
 // can send what its unit plays. Stopped and joined when destroyed.
 #pragma once
 
+#include <poll.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <functional>
 #include <string>
@@ -39,7 +42,12 @@ private:
     std::string heard;
     int waitMs = 2;
     while (!stop.load() && pty.ok()) {
-      heard += pty.readSome(256, waitMs);
+      pollfd ready{pty.masterFd(), POLLIN, 0};
+      if (poll(&ready, 1, waitMs) == 1 && (ready.revents & POLLIN)) {
+        char buf[256];
+        const ssize_t n = read(pty.masterFd(), buf, sizeof buf);
+        if (n > 0) heard.append(buf, static_cast<size_t>(n));
+      }
       if (heard.find(request) != std::string::npos) {
         heard.clear();
         pty.write(answer);
