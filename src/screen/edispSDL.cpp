@@ -305,10 +305,21 @@ void edispSDL::showComposed(bool whole) {
     const int left = std::max(at.x + x0 * s, 0), right = std::min(at.x + x1 * s, out->w);
     const int top = std::max(at.y + y * s, 0), bottom = std::min(at.y + (y + 1) * s, out->h);
     if (left >= right || top >= bottom) continue;
-    for (int x = left; x < right; ++x) line[x - left] = now[(x - at.x) / s];
+    // At scale 1 the row goes as it is; otherwise each screen pixel is
+    // repeated s times across first.
+    const Uint32* row = now + (left - at.x);
+    if (s > 1) {
+      Uint32* to = line.data();
+      for (int x = left, sx = (left - at.x) / s; x < right; ++sx) {
+        const int run = std::min(right, at.x + (sx + 1) * s) - x;
+        to = std::fill_n(to, run, now[sx]);
+        x += run;
+      }
+      row = line.data();
+    }
     Uint8* first = static_cast<Uint8*>(out->pixels) + top * out->pitch + left * out->format->BytesPerPixel;
-    SDL_ConvertPixels(right - left, 1, SDL_PIXELFORMAT_RGB888, line.data(), logicalW * s * 4, out->format->format,
-                      first, out->pitch);
+    SDL_ConvertPixels(right - left, 1, SDL_PIXELFORMAT_RGB888, row, logicalW * s * 4, out->format->format, first,
+                      out->pitch);
     const size_t bytes = static_cast<size_t>(right - left) * out->format->BytesPerPixel;
     for (int row = top + 1; row < bottom; ++row) SDL_memcpy(first + (row - top) * out->pitch, first, bytes);
     SDL_Rect& last = rects.empty() ? rects.emplace_back(SDL_Rect{left, top, right - left, 0}) : rects.back();
