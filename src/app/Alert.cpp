@@ -10,12 +10,6 @@ namespace {
 
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
-// The settings of code that is handed none: only their sink is used.
-Settings& unsetAlerts() {
-  static Settings settings;
-  return settings;
-}
-
 // Length of the well-formed UTF-8 sequence starting at s[i], or 0 when the
 // byte there does not start one (overlong forms, surrogates and code points
 // above U+10FFFF count as malformed).
@@ -142,10 +136,8 @@ void DisplayErrorDialog(const Settings& settings, const char* header, const char
   showAlert(settings, request);
 }
 
-void setAlertSink(AlertSink sink) { unsetAlerts().alertSink = std::move(sink); }
-
-int showAlert(const AlertRequest& request) { return showAlert(unsetAlerts(), request); }
+int showAlert(const AlertRequest& request) { return showAlert(Settings(), request); }
 
 void DisplayErrorDialog(const char* header, const char* message) {
-  DisplayErrorDialog(unsetAlerts(), header, message);
+  DisplayErrorDialog(Settings(), header, message);
 }

@@ -11,8 +11,6 @@ int showAlert(const Settings& settings, const AlertRequest& request);
 // user dismissed it; without a display the texts go to standard error.
 void DisplayErrorDialog(const Settings& settings, const char* header, const char* message);
 
-// Code that is handed no settings (the screen's constructor) alerts through
-// this sink; empty, the default, means the platform's message box.
-void setAlertSink(AlertSink sink);
+// The same with the default settings: the platform's message box.
 int showAlert(const AlertRequest& request);
 void DisplayErrorDialog(const char* header, const char* message);

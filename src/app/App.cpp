@@ -72,27 +72,6 @@ std::string withTrailingSlash(std::string dir) {
   return dir;
 }
 
-// The screen's constructor alerts without being handed settings: while it
-// runs, its alerts go to the configured sink.
-class ScreenAlertsTo {
-public:
-  explicit ScreenAlertsTo(const AlertSink& sink) : installed(static_cast<bool>(sink)) {
-    if (installed) {
-      setAlertSink(sink);
-    }
-  }
-  ~ScreenAlertsTo() {
-    if (installed) {
-      setAlertSink(nullptr);
-    }
-  }
-  ScreenAlertsTo(const ScreenAlertsTo&) = delete;
-  ScreenAlertsTo& operator=(const ScreenAlertsTo&) = delete;
-
-private:
-  const bool installed;
-};
-
 // Owns the program's objects for one run; the program-wide pointers name
 // them while they live.
 class TavixApp {
@@ -147,10 +126,8 @@ private:
     SDL_snprintf(title, sizeof title, kTitleFormat, devicePath.c_str());
     const WindowGeometry window = startWindow(prefs);
     const std::string base = basePath();
-    {
-      ScreenAlertsTo alerts(config.alertSink);
-      screen.reset(new edispSDL(title, window.x, window.y, kScreenWidth, kScreenHeight, base.c_str()));
-    }
+    screen.reset(
+        new edispSDL(title, window.x, window.y, kScreenWidth, kScreenHeight, base.c_str(), config.alertSink));
     disp = screen.get();
     if (!screen->initialized) {
       release();

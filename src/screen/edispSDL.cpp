@@ -94,7 +94,7 @@ bool clipLine(double& x1, double& y1, double& x2, double& y2, double lo, double 
 
 }  // namespace
 
-edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* basePathArg)
+edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* basePathArg, AlertSink alerts)
     : initialized(true),
       window(nullptr),
       renderer(nullptr),
@@ -123,6 +123,7 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
       windowStale(false),
       textPixels(w, h),
       pictures(kKeptPictures, kKeptPictureBytes) {
+  alertSink = std::move(alerts);
   // On X11 the window's pixels go to the server as they are; otherwise SDL
   // would show them through OpenGL, redrawing the whole window each time.
   const char* driver = SDL_GetCurrentVideoDriver();
@@ -194,7 +195,9 @@ edispSDL::~edispSDL() {
 }
 
 void edispSDL::creationFailed(const char* what) {
-  DisplayErrorDialog(what, SDL_GetError());
+  Settings settings;
+  settings.alertSink = alertSink;
+  DisplayErrorDialog(settings, what, SDL_GetError());
   initialized = false;
 }
 

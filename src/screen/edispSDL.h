@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/Settings.h"
 #include "app/WindowRules.h"
 #include "screen/KeptCells.h"
 #include "screen/PictureCache.h"
@@ -17,7 +18,9 @@
 
 class edispSDL : public ScreenIntf {
 public:
-  edispSDL(const char* title, int x, int y, int w, int h, const char* basePath);
+  // Creation failures are shown through `alerts` (empty: the platform's
+  // message box).
+  edispSDL(const char* title, int x, int y, int w, int h, const char* basePath, AlertSink alerts = AlertSink());
   ~edispSDL();
   edispSDL(const edispSDL&) = delete;
   edispSDL& operator=(const edispSDL&) = delete;
@@ -150,6 +153,7 @@ private:
   int bgBuffIndex;
   bool updateEnabled;
   char* basePath;
+  AlertSink alertSink;
   int logicalW;
   int logicalH;
   unsigned long presentCount;

@@ -47,6 +47,14 @@ TEST_F(AppTest, QuitEndsTheRunWhateverWindowEventsFollowItInTheFrame) {
   EXPECT_NE(prefsText().find("window_x = 30\nwindow_y = 20\n"), std::string::npos) << "written at the quit";
 }
 
+TEST_F(AppTest, ScreenThatCannotBeMadeAlertsThroughTheSettingsAndTheRunFails) {
+  AppConfig cfg = config("/dev/null");
+  cfg.basePath = dir.path();  // no fonts there
+  EXPECT_EQ(runLoop(cfg, [](const AppProbe&) { return false; }), 1);
+  ASSERT_EQ(alerts.size(), 3u) << "one for each font";
+  for (const AlertRequest& alert : alerts) EXPECT_EQ(alert.header, "Error: TTF_OpenFont");
+}
+
 TEST_F(AppTest, WithNoDisplayAndNoDriverAskedForTheProgramAlertsAndFails) {
   const std::string home = "HOME=" + dir.path() + " XDG_DATA_HOME=" + dir.path();
   FILE* program = popen(("env -u SDL_VIDEODRIVER -u DISPLAY -u WAYLAND_DISPLAY " + home + " " TAVIX_BUILD_DIR "tavixDisp 2>&1").c_str(), "r");

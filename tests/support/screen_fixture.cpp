@@ -49,10 +49,7 @@ bool startMediaLibraries() {
 }
 
 std::unique_ptr<edispSDL> makeScreen(int w, int h, const char* basePath) {
-  setAlertSink([](const AlertRequest&) { return 0; });
-  auto screen = std::make_unique<edispSDL>("test", 0, 0, w, h, basePath);
-  setAlertSink(AlertSink());
-  return screen;
+  return std::make_unique<edispSDL>("test", 0, 0, w, h, basePath, [](const AlertRequest&) { return 0; });
 }
 
 }  // namespace screen_test
