@@ -97,6 +97,15 @@ std::mutex presentLock;
 std::vector<std::pair<Clock::time_point, uint32_t>> presents;
 std::atomic<bool> recordPresents{false};
 
+// At the first pass of the main loop: presentations are watched from now
+// on and the unit may start playing. Returns the loop's start.
+Clock::time_point startWatching(const AppProbe& p, std::atomic<bool>& inLoop) {
+  watchedParser = p.parser;
+  recordPresents = true;
+  inLoop = true;
+  return Clock::now();
+}
+
 }  // namespace
 
 extern "C" int __wrap_SDL_RenderPresent(SDL_Renderer* renderer) {
@@ -260,12 +269,7 @@ int runLatency(const Options& o) {
   Clock::time_point loopStart;
   config.probe = [&](const AppProbe& p) {
     if (p.stage != AppProbe::LoopPass) return;
-    if (!inLoop.load()) {
-      watchedParser = p.parser;
-      recordPresents = true;
-      loopStart = Clock::now();
-      inLoop = true;
-    }
+    if (!inLoop.load()) loopStart = startWatching(p, inLoop);
     if (p.parser->fwVersion == static_cast<uint32_t>(o.bursts) || msSince(loopStart) > 60000) requestQuit();
   };
   runTavixDisp(config);
@@ -329,12 +333,7 @@ int runAnimate(const Options& o) {
   size_t firstPresent = 0;
   config.probe = [&](const AppProbe& p) {
     if (p.stage != AppProbe::LoopPass) return;
-    if (!inLoop.load()) {
-      watchedParser = p.parser;
-      recordPresents = true;
-      loopStart = Clock::now();
-      inLoop = true;
-    }
+    if (!inLoop.load()) loopStart = startWatching(p, inLoop);
     if (cpuStart < 0 && msSince(loopStart) >= 2000) {  // let the window settle
       cpuStart = cpuSeconds();
       measureStart = Clock::now();
