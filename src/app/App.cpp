@@ -251,11 +251,8 @@ private:
   }
 
   void discardWaitingBytes() {
-    unsigned char byte = 0;
-    for (unsigned waiting = link->getReadableBytes(); waiting > 0; --waiting) {
-      link->read(&byte, 1);
-      recorder.add(&byte, 1);
-    }
+    unsigned char bytes[CommSerial::kRingSize];
+    recorder.add(bytes, link->read(bytes, link->getReadableBytes()));
   }
 
   void mainLoop() {
@@ -316,19 +313,19 @@ private:
   // for a bounded time: a unit that keeps the ring full or sends costly
   // drawing commands cannot hold the pass here, so the screen is presented
   // and input handled every pass whatever it sends.
+  // What the pass parsed goes to the recording in one write.
   void receiveWaitingBytes() {
+    unsigned char parsed[CommSerial::kRingSize];
+    unsigned count = 0;
     PassIntake::run(
-        link->getReadableBytes(),
-        [this](unsigned char* dst, unsigned count) {
-          const unsigned taken = link->read(dst, count);
-          recorder.add(dst, taken);
-          return taken;
-        },
-        [this](unsigned char byte) {
+        link->getReadableBytes(), [this](unsigned char* dst, unsigned wanted) { return link->read(dst, wanted); },
+        [&](unsigned char byte) {
+          parsed[count++] = byte;
           screen->stopUpdate();
           parser->ParseByte(byte);
         },
         [] { return SDL_GetTicks(); });
+    recorder.add(parsed, count);
   }
 
   void tryReconnect() {
