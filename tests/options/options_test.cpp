@@ -11,9 +11,9 @@
 namespace {
 using namespace app_test;
 
-// Runs "prefix build/tavixDisp args" in a shell with standard output and error into dir/<name> and dir/<name>.err.
-int shell(const TempDir& dir, const std::string& prefix, const std::string& args, const std::string& name = "out") {
-  const int status = std::system((prefix + " " TAVIX_BUILD_DIR "tavixDisp " + args + " >" + dir.file(name) + " 2>" + dir.file(name + ".err")).c_str());
+// Runs "prefix program args" in a shell with standard output and error into dir/out and dir/out.err.
+int shell(const TempDir& dir, const std::string& prefix, const std::string& args, const std::string& program = TAVIX_BUILD_DIR "tavixDisp") {
+  const int status = std::system((prefix + " " + program + " " + args + " >" + dir.file("out") + " 2>" + dir.file("out.err")).c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -71,13 +71,17 @@ TEST(OptionsTest, ListAndFailedConnectionsTellThisUserWhyADeviceCannotBeOpened) 
   TempDir dir;
   PtyPair usable, busy, denied;
   chmod(dir.path().c_str(), 0777), chmod(usable.path(), 0666), chmod(busy.path(), 0666), chmod(denied.path(), 0600);
+  // nobody runs a copy of the program with its fonts in this folder: the build's folder may be one only its owner can enter.
+  const std::string program = dir.file("tavixDisp");
+  std::filesystem::copy(TAVIX_BUILD_DIR "fonts", dir.file("fonts"), std::filesystem::copy_options::recursive);
+  ASSERT_TRUE(std::filesystem::copy_file(TAVIX_BUILD_DIR "tavixDisp", program));
   const int exclusive = open(busy.path(), O_RDWR | O_NOCTTY), madeExclusive = ioctl(exclusive, TIOCEXCL);
   const std::string base = "/dev/ttyUSBtavixTest" + std::to_string(getpid()), nobody = "setpriv --reuid=65534 --regid=65534 --clear-groups";
   const std::pair<std::string, std::string> cases[] = {  // device, what the user is told
       {usable.slavePath(), "can be opened"}, {busy.slavePath(), "busy (another program holds it)"}, {"/dev/tavix-nothing", "not found"},
       {denied.slavePath(), "permission denied (install the udev rule packaging/70-tavix.rules, or join the group"}, {"/dev/null", "can be opened"}};
   for (char c : {'a', 'b', 'c', 'd', 'e'}) symlink(cases[c - 'a'].first.c_str(), (base + c).c_str());
-  EXPECT_EQ(shell(dir, "for d in a b c d e; do XDG_DATA_HOME=" + dir.path() + " " + nobody, "--device " + base + "$d 2>" + dir.file("$d") + " & done; wait; " + nobody + " " TAVIX_BUILD_DIR "tavixDisp --list"), 0);
+  EXPECT_EQ(shell(dir, "for d in a b c d e; do XDG_DATA_HOME=" + dir.path() + " " + nobody, "--device " + base + "$d 2>" + dir.file("$d") + " & done; wait; " + nobody + " " + program + " --list", program), 0);
   const std::string listed = readFile(dir.file("out"));
   EXPECT_EQ(std::count(listed.begin(), listed.end(), '*') + madeExclusive, 2) << listed;  // the legend and the chosen device
   for (char c : {'a', 'b', 'c', 'd', 'e'}) {
