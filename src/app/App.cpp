@@ -4,6 +4,7 @@
 #include <SDL_image.h>
 #include <SDL_ttf.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -13,8 +14,7 @@
 #include "app/DeviceDiscovery.h"
 #include "app/Globals.h"
 #include "app/HandshakeSteps.h"
-#include "app/LinkDeadlines.h"
-#include "app/PassIntake.h"
+#include "app/LinkSupervisor.h"
 #include "app/Screenshot.h"
 #include "app/SessionRecorder.h"
 #include "app/WindowRules.h"
@@ -36,7 +36,10 @@ const char kTitleFormat[] = "T.A.V.I.X - %s";
 const uint32_t kNoButtonWindow = 0xFFFF;
 
 const uint32_t kDefaultBaudrate = 230400;
-const uint32_t kLoopPauseMs = 10;
+// The rhythm of input frames while a key is held (its repeats count in
+// frames) or a joystick is read, and the shortest time between two
+// presentations while the unit keeps sending.
+const uint32_t kFrameMs = 10;
 const int kNotConnectedRow = 11;
 const int kNotConnectedCol = 33;
 const char kNotConnected[] = "Not Connected.";
@@ -145,6 +148,13 @@ private:
 
     link.reset(new CommSerial);
     serial = link.get();
+    // The reader thread wakes the main loop when bytes arrive.
+    wakeEvent = SDL_RegisterEvents(1);
+    link->setWakeUp([type = wakeEvent] {
+      SDL_Event wake{};
+      wake.type = type;
+      SDL_PushEvent(&wake);
+    });
     parser.reset(new EscSeqParser(screen.get()));
 
     if (prefs.count(kPrefBaudrate) == 0) {
@@ -167,6 +177,7 @@ private:
     input->enableJoystick = prefs[kPrefEnableJoystick] != 0;
     input->buttonWindowId = kNoButtonWindow;
     input->mainWindowId = 1;
+    input->releaseUnusedJoystick();
   }
 
   std::string basePath() const {
@@ -217,8 +228,6 @@ private:
           screen->stopUpdate();
           break;
         case HandshakeSteps::SendRequest:
-          // A unit that stalled for a moment after the open is asked again.
-          link->retryWrites();
           link->write(unit_wire::kVersionRequest, unit_wire::kVersionRequestSize);
           break;
         case HandshakeSteps::Done:
@@ -255,95 +264,74 @@ private:
     recorder.add(bytes, link->read(bytes, link->getReadableBytes()));
   }
 
+  // Each pass does what is due and then sleeps until the next thing
+  // happens: input or a window event, bytes from the unit, a deadline of
+  // the link, a presentation held back, the next frame of a held key, the
+  // end of a title note.
   void mainLoop() {
-    deadlines.start(SDL_GetTicks());
+    LinkSupervisor supervisor(
+        *link, devicePath, baudrate, recorder, log,
+        {[this](unsigned char byte) {
+           screen->stopUpdate();
+           parser->ParseByte(byte);
+           presentPending = true;
+         },
+         [this] {
+           screen->clear();
+           screen->clear_bgbuff(0);
+         },
+         [this] {
+           screen->move(kNotConnectedRow, kNotConnectedCol);
+           screen->set_attribute(0);
+           screen->puts_(kNotConnected, 0);
+         }},
+        [] { return SDL_GetTicks(); });
+    supervisor.start();
+    uint32_t lastFrame = SDL_GetTicks() - kFrameMs;
     while (!quit) {
       probe(AppProbe::LoopPass);
-      if (link->fd >= 0 && keepAlive()) {
-        receiveWaitingBytes();
-        noticeLostLink();
+      // Events of the program's own (the reader's among them) only wake it.
+      SDL_FlushEvents(SDL_USEREVENT, SDL_LASTEVENT);
+      supervisor.pass();
+      present();
+      uint32_t now = SDL_GetTicks();
+      const bool framesDue = input->heldForRepeat() || input->pollsJoystick();
+      if (input->pending() || SDL_HasEvents(SDL_FIRSTEVENT, SDL_USEREVENT - 1) ||
+          (framesDue && now - lastFrame >= kFrameMs)) {
+        const bool timed = now - lastFrame >= kFrameMs;
+        if (timed) lastFrame = now;
+        if (handleInputAndWindowEvents(supervisor, timed)) continue;
+      } else {
+        screenshots.pass(*screen, KEY_NONE, now);
       }
-      if (link->fd < 0) {
-        tryReconnect();
-      }
-      screen->resumeUpdate();
-      if (handleInputAndWindowEvents()) {
-        continue;
-      }
-      SDL_Delay(kLoopPauseMs);
+      now = SDL_GetTicks();
+      uint32_t wait = std::min(supervisor.idleMs(), screenshots.idleMs(now));
+      if (presentPending) wait = std::min(wait, msLeft(lastPresent + kFrameMs, now));
+      if (input->heldForRepeat() || input->pollsJoystick()) wait = std::min(wait, msLeft(lastFrame + kFrameMs, now));
+      if (input->pending()) wait = 0;
+      if (wait > 0) SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(wait, INT32_MAX)));
     }
   }
 
-  // The serial link reports a hung-up port, or a write that failed or was
-  // not taken in time, without waiting for the next keep-alive byte: a user
-  // who keeps typing postpones that byte indefinitely. What the unit sent
-  // before it went away is all in the ring by the time the loss shows, and
-  // is parsed, pass by pass, before the link is dropped; a reconnection is
-  // due at once.
-  void noticeLostLink() {
-    if (!link->linkLost() || link->getReadableBytes() != 0) {
-      return;
-    }
-    dropLink();
-    deadlines.lost(SDL_GetTicks());
+  static uint32_t msLeft(uint32_t deadline, uint32_t now) {
+    const int32_t left = static_cast<int32_t>(deadline - now);
+    return left > 0 ? static_cast<uint32_t>(left) : 0;
   }
 
-  // Sends the keep-alive byte when it is due. False when the link turned out
-  // to be lost: the port is then closed and the screen cleared.
-  bool keepAlive() {
-    if (!deadlines.due(SDL_GetTicks())) {
-      return true;
-    }
-    if (link->write(&unit_wire::kKeepAlive, 1) == 1) {
-      deadlines.keepAliveSent();
-      return true;
-    }
-    dropLink();
-    return false;
-  }
-
-  void dropLink() {
-    log.event("link lost");
-    link->ClosePort();
-    screen->clear();
-    screen->clear_bgbuff(0);
-  }
-
-  // Parses the bytes that were waiting when the pass began, and no more,
-  // for a bounded time: a unit that keeps the ring full or sends costly
-  // drawing commands cannot hold the pass here, so the screen is presented
-  // and input handled every pass whatever it sends.
-  // What the pass parsed goes to the recording in one write.
-  void receiveWaitingBytes() {
-    unsigned char parsed[CommSerial::kRingSize];
-    unsigned count = 0;
-    PassIntake::run(
-        link->getReadableBytes(), [this](unsigned char* dst, unsigned wanted) { return link->read(dst, wanted); },
-        [&](unsigned char byte) {
-          parsed[count++] = byte;
-          screen->stopUpdate();
-          parser->ParseByte(byte);
-        },
-        [] { return SDL_GetTicks(); });
-    recorder.add(parsed, count);
-  }
-
-  void tryReconnect() {
-    if (!deadlines.due(SDL_GetTicks())) {
-      return;
-    }
-    screen->move(kNotConnectedRow, kNotConnectedCol);
-    screen->set_attribute(0);
-    screen->puts_(kNotConnected, 0);
-    if (link->OpenPort(devicePath.c_str(), baudrate)) {
-      log.event("reconnected to " + devicePath);
-    }
-    deadlines.reconnectTried();
+  // What the unit drew shows at once after a quiet spell, and at most once
+  // per frame while it keeps sending. A window uncovered meanwhile is
+  // repainted from the last presentation.
+  void present() {
+    const uint32_t now = SDL_GetTicks();
+    if (presentPending && now - lastPresent < kFrameMs) return;
+    screen->resumeUpdate();
+    if (presentPending) lastPresent = now;
+    presentPending = false;
   }
 
   // Returns true when the next pass must start at once (quit).
-  bool handleInputAndWindowEvents() {
-    const bool happened = input->ProcessInputs();
+  bool handleInputAndWindowEvents(LinkSupervisor& supervisor, bool timedFrame) {
+    const bool happened = input->ProcessInputs(timedFrame);
     screenshots.pass(*screen, input->GetKey(), SDL_GetTicks());
     if (!happened) {
       return false;
@@ -362,9 +350,7 @@ private:
     }
     const ScreenPlacement shown = screen->placement();
     const TPoint corner{static_cast<int16_t>(shown.x), static_cast<int16_t>(shown.y)};
-    if (ProcessTerminalInputs(input.get(), link.get(), shown.scale, corner)) {
-      deadlines.inputSent(SDL_GetTicks(), link->fd >= 0);
-    }
+    ProcessTerminalInputs(input.get(), supervisor, shown.scale, corner);
     return false;
   }
 
@@ -424,7 +410,9 @@ private:
   std::unique_ptr<EscSeqParser> parser;
   uint32_t baudrate = kDefaultBaudrate;
   int scale = 1;
-  LinkDeadlines deadlines;
+  uint32_t wakeEvent = 0;
+  bool presentPending = false;
+  uint32_t lastPresent = 0;
   bool quit = false;
   const ConnectionLog log;
   SessionRecorder recorder;

@@ -18,6 +18,11 @@ public:
   // At loop entry: due at once, and again in the next pass.
   void start(uint32_t nowMs) { deadline = nowMs - kKeepAliveIntervalMs; }
   bool due(uint32_t nowMs) const { return passed(nowMs, deadline); }
+  // Milliseconds until due; 0 when due now.
+  uint32_t msUntilDue(uint32_t nowMs) const {
+    const int32_t left = static_cast<int32_t>(deadline - nowMs);
+    return left < 0 ? 0 : static_cast<uint32_t>(left) + 1;
+  }
   // From the old deadline, so a lagging one catches up a byte per pass.
   void keepAliveSent() { deadline += kKeepAliveIntervalMs; }
   void reconnectTried() { deadline += kReconnectIntervalMs; }

@@ -71,6 +71,12 @@ void ScreenshotKey::pass(edispSDL& screen, unsigned key, uint32_t nowMs) {
   }
 }
 
+uint32_t ScreenshotKey::idleMs(uint32_t nowMs) const {
+  if (!noting) return UINT32_MAX;
+  const int32_t left = static_cast<int32_t>(noteEndMs - nowMs);
+  return left > 0 ? static_cast<uint32_t>(left) : 0;
+}
+
 // Named "tavixDisp-YYYYMMDD-HHMMSS.png", with "-2", "-3"... when that
 // second already has a picture.
 void ScreenshotKey::save(edispSDL& screen, uint32_t nowMs) {

@@ -19,6 +19,8 @@ public:
   // Once per main-loop pass with the pass's key code: F12 saves the screen;
   // a title note whose time is up gives way to the usual title.
   void pass(edispSDL& screen, unsigned key, uint32_t nowMs);
+  // Milliseconds until a title note is due to end; UINT32_MAX without one.
+  uint32_t idleMs(uint32_t nowMs) const;
 
 private:
   void save(edispSDL& screen, uint32_t nowMs);

@@ -141,16 +141,79 @@ void HumanInputsSDL::UnsetLatch() {
   std::memset(repeatCount, 0, sizeof(repeatCount));
 }
 
-bool HumanInputsSDL::ProcessInputs() {
+bool HumanInputsSDL::pollsJoystick() const {
+  return enableJoystick && SDLJoy != nullptr;
+}
+
+void HumanInputsSDL::releaseUnusedJoystick() {
+  if (enableJoystick || !SDL_WasInit(SDL_INIT_JOYSTICK)) return;
+  if (SDLJoy && SDL_JoystickGetAttached(SDLJoy)) SDL_JoystickClose(SDLJoy);
+  SDLJoy = nullptr;
+  SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+}
+
+bool HumanInputsSDL::bearsReport(const SDL_Event& ev) const {
+  switch (ev.type) {
+    case SDL_KEYDOWN:
+      if (ev.key.repeat) return mainWindowFocused && ev.key.keysym.sym == SDLK_BACKSPACE;
+      return (buttonWindowFocused && DigitButton(ev.key.keysym.sym) != 0) ||
+             (mainWindowFocused && KeyCode(ev.key.keysym.sym) != KEY_NONE);
+    case SDL_TEXTINPUT:
+      for (const char* c = ev.text.text; *c != '\0'; ++c) {
+        if (mainWindowFocused && *c >= 32 && *c <= 126) return true;
+      }
+      return false;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      return mainWindowFocused && MouseButtonCode(ev.button, false) != 0;
+    case SDL_MOUSEWHEEL:
+      return mainWindowFocused && (ev.wheel.x != 0 || ev.wheel.y != 0);
+    default:
+      return false;
+  }
+}
+
+// Every printable character of the text, in order: the first is this
+// frame's key, the others wait for the frames after it.
+void HumanInputsSDL::takeText(const char* text) {
+  for (const char* c = text; *c != '\0'; ++c) {
+    if (*c < 32 || *c > 126) continue;
+    if (key == KEY_NONE) {
+      key = static_cast<unsigned char>(*c);
+    } else {
+      pendingKeys.push_back(static_cast<unsigned char>(*c));
+    }
+  }
+}
+
+bool HumanInputsSDL::ProcessInputs(bool countsRepeats) {
   key = KEY_NONE;
   lastWindowEvent.type = 0;
   mouseCode = 0;
   uint32_t trig = 0;
   uint32_t release = 0;
   bool windowEvent = false;
+  // A key code left from an event that carried several comes first.
+  bool reported = !pendingKeys.empty();
+  if (reported) {
+    key = pendingKeys.front();
+    pendingKeys.pop_front();
+  }
+  TPoint buttonPos = mousePos;
 
+  SDL_PumpEvents();
+  waiting = false;
   SDL_Event ev;
-  while (SDL_PollEvent(&ev)) {
+  while (SDL_PeepEvents(&ev, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
+    const bool windowChange = ev.type == SDL_WINDOWEVENT && (ev.window.event == SDL_WINDOWEVENT_MOVED ||
+                                                             ev.window.event == SDL_WINDOWEVENT_RESIZED);
+    const bool bears = bearsReport(ev);
+    if ((bears && reported) || (windowChange && lastWindowEvent.type != 0)) {
+      waiting = true;
+      break;
+    }
+    SDL_PeepEvents(&ev, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT);
+    reported = reported || bears;
     switch (ev.type) {
       case SDL_QUIT:
         lastWindowEvent = ev;
@@ -161,8 +224,7 @@ bool HumanInputsSDL::ProcessInputs() {
         switch (ev.window.event) {
           case SDL_WINDOWEVENT_MOVED:
           case SDL_WINDOWEVENT_RESIZED:
-            // A quit seen in this frame stays: the program ends whatever follows it.
-            if (lastWindowEvent.type != SDL_QUIT) lastWindowEvent = ev;
+            lastWindowEvent = ev;
             windowEvent = true;
             break;
           case SDL_WINDOWEVENT_FOCUS_GAINED:
@@ -220,25 +282,29 @@ bool HumanInputsSDL::ProcessInputs() {
     if (!mainWindowFocused) continue;
 
     switch (ev.type) {
-      case SDL_TEXTINPUT: {
-        const unsigned char c = static_cast<unsigned char>(ev.text.text[0]);
-        if (c >= 32 && c <= 126) key = c;
+      case SDL_TEXTINPUT:
+        takeText(ev.text.text);
         break;
-      }
       case SDL_KEYDOWN:
         if (ev.key.repeat && ev.key.keysym.sym == SDLK_BACKSPACE) key = KEY_BACKSPACE;
         break;
       case SDL_MOUSEBUTTONDOWN:
-        mouseCode = MouseButtonCode(ev.button, false);
-        break;
       case SDL_MOUSEBUTTONUP:
-        mouseCode = MouseButtonCode(ev.button, true);
+        mouseCode = MouseButtonCode(ev.button, ev.type == SDL_MOUSEBUTTONUP);
+        buttonPos = {static_cast<int16_t>(ev.button.x), static_cast<int16_t>(ev.button.y)};
         break;
       case SDL_MOUSEWHEEL:
+        // Both ways in one event: the vertical step now, the horizontal one next.
         if (ev.wheel.y > 0) key = KEY_WHEEL_UP;
         if (ev.wheel.y < 0) key = KEY_WHEEL_DOWN;
-        if (ev.wheel.x > 0) key = KEY_WHEEL_RIGHT;
-        if (ev.wheel.x < 0) key = KEY_WHEEL_LEFT;
+        if (ev.wheel.x != 0) {
+          const uint32_t sideways = ev.wheel.x > 0 ? KEY_WHEEL_RIGHT : KEY_WHEEL_LEFT;
+          if (ev.wheel.y != 0) {
+            pendingKeys.push_back(sideways);
+          } else {
+            key = sideways;
+          }
+        }
         break;
       default:
         break;
@@ -249,12 +315,19 @@ bool HumanInputsSDL::ProcessInputs() {
     }
   }
 
-  // Mouse position, buttons held for drags, and the double-click latch.
+  // Mouse position, buttons held for drags, and the double-click latch. A
+  // button event is reported where it happened; a drag in a frame whose key
+  // code is taken is reported in the next one.
   int mx = 0;
   int my = 0;
   const uint32_t buttons = SDL_GetMouseState(&mx, &my);
-  const TPoint pos = {static_cast<int16_t>(mx), static_cast<int16_t>(my)};
-  if (mouseCode != 0 || pos.x != mousePos.x || pos.y != mousePos.y) {
+  const TPoint pointer = {static_cast<int16_t>(mx), static_cast<int16_t>(my)};
+  const TPoint pos = mouseCode != 0 ? buttonPos : pointer;
+  const bool moved = pos.x != mousePos.x || pos.y != mousePos.y;
+  const bool dragged = (buttons & kHeldMouseButtons) != 0 && moved && mouseCode == 0;
+  if (dragged && key != KEY_NONE) {
+    waiting = true;
+  } else if (mouseCode != 0 || moved) {
     mousePos = pos;
     if ((buttons & kHeldMouseButtons) != 0 || mouseCode != 0) {
       key = KEY_MOUSE;
@@ -264,6 +337,9 @@ bool HumanInputsSDL::ProcessInputs() {
         UnsetLatch();
       }
     }
+  }
+  if (mouseCode != 0 && (buttons & kHeldMouseButtons) != 0 && (pointer.x != pos.x || pointer.y != pos.y)) {
+    waiting = true;
   }
 
   // Keep-alive of the key code while the window has focus and nothing else came.
@@ -304,7 +380,7 @@ bool HumanInputsSDL::ProcessInputs() {
   btnPress = press;
 
   uint32_t repeat = 0;
-  for (int bit = 0; bit < 32; ++bit) {
+  for (int bit = 0; bit < 32 && countsRepeats; ++bit) {
     const uint32_t mask = 1u << bit;
     if (!(press & mask) || (latch & mask)) continue;
     const uint32_t count = ++repeatCount[bit];

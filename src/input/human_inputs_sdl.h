@@ -1,9 +1,13 @@
-// The SDL implementation of the input state: drains SDL's event queue once
-// per main-loop pass (a frame) into masks with auto-repeat, a key code, a
-// mouse code and the frame's quit, or else its last move/resize event.
+// The SDL implementation of the input state: takes SDL's events once per
+// frame into masks with auto-repeat, a key code, a mouse code and the
+// frame's quit, move or resize event. A frame carries at most one event that
+// makes a report for the unit, and one window event: whatever would replace
+// one already taken stays queued, in order, for the next frame.
 #pragma once
 
 #include <SDL.h>
+
+#include <deque>
 
 #include "input/human_inputs_intf.h"
 
@@ -12,7 +16,19 @@ public:
   HumanInputsSDL();
   ~HumanInputsSDL() override;
 
-  bool ProcessInputs() override;
+  bool ProcessInputs() override { return ProcessInputs(true); }
+  // A frame; held keys count towards their repeats only when countsRepeats
+  // (frames at the repeat rhythm, not those run early for queued input).
+  bool ProcessInputs(bool countsRepeats);
+  // Input is waiting for the next frame, which should start at once.
+  bool pending() const { return waiting || !pendingKeys.empty(); }
+  // Something held counts towards a repeat: frames must go on at their rhythm.
+  bool heldForRepeat() const { return (btnPress & ~latch) != 0; }
+  // The joystick is read in every frame: SDL sees its changes only by polling.
+  bool pollsJoystick() const;
+  // Gives the joystick back when joystick input is off, so that SDL has
+  // nothing to poll while the program waits for events.
+  void releaseUnusedJoystick();
   uint32_t GetBtnTrig(uint32_t mask) const override { return mask & btnTrig; }
   uint32_t GetBtnRelease(uint32_t mask) const override { return mask & btnRelease; }
   uint32_t GetBtnPress(uint32_t mask) const override { return mask & btnPress; }
@@ -40,4 +56,13 @@ public:
   uint32_t buttonWindowId;
   uint32_t mainWindowId;
   SDL_Event lastWindowEvent;
+
+private:
+  // The event makes a report for the unit, with the focus as it stands.
+  bool bearsReport(const SDL_Event& ev) const;
+  void takeText(const char* text);
+  // Key codes of an event that carried several (a text of several
+  // characters, a wheel turned both ways), one per frame.
+  std::deque<uint32_t> pendingKeys;
+  bool waiting = false;
 };

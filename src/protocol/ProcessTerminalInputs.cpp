@@ -5,7 +5,6 @@
 
 #include "input/human_inputs_intf.h"
 #include "protocol/UnitWire.h"
-#include "serial/CommSerial.h"
 
 namespace {
 
@@ -35,10 +34,6 @@ static_assert(sizeof kWheelDigits == KEY_WHEEL_RIGHT - KEY_WHEEL_UP + 1, "one di
 
 const size_t kMouseReportSize = 32;
 
-void Send(CommSerial* link, const unsigned char* bytes, unsigned len) {
-  if (link) link->write(bytes, len);
-}
-
 // Window pixels to screen pixels, from the screen's corner at window pixel
 // corner, printed as the 16-bit unsigned reading.
 unsigned ScreenCoordinate(int16_t window, int16_t corner, int scale) {
@@ -46,29 +41,29 @@ unsigned ScreenCoordinate(int16_t window, int16_t corner, int scale) {
   return static_cast<uint16_t>(quotient);
 }
 
-bool SendKeyReport(HumanInputsIntf* inputs, CommSerial* link, uint32_t key, int scale, TPoint corner) {
+bool SendKeyReport(HumanInputsIntf* inputs, ByteSink& sink, uint32_t key, int scale, TPoint corner) {
   if (key == KEY_BACKSPACE) {
-    Send(link, &kBackspace, 1);
+    sink.send(&kBackspace, 1);
     return true;
   }
   if (key >= KEY_HOME && key <= KEY_PAGEDOWN) {
     const unsigned char bytes[3] = {kEsc, '[', kNavigationFinals[key - KEY_HOME]};
-    Send(link, bytes, 3);
+    sink.send(bytes, 3);
     return true;
   }
   if (key >= KEY_F1 && key <= KEY_F10) {
     const unsigned char bytes[3] = {kEsc, kFunctionIntro, kFunctionFinals[key - KEY_F1]};
-    Send(link, bytes, 3);
+    sink.send(bytes, 3);
     return true;
   }
   if (key >= KEY_WHEEL_UP && key <= KEY_WHEEL_RIGHT) {
     const unsigned char bytes[6] = {kEsc, '@', '9', '9', kWheelDigits[key - KEY_WHEEL_UP], 'y'};
-    Send(link, bytes, 6);
+    sink.send(bytes, 6);
     return true;
   }
   if (key >= 32 && key <= 126) {
     const unsigned char c = static_cast<unsigned char>(key);
-    Send(link, &c, 1);
+    sink.send(&c, 1);
     return true;
   }
   if (key == KEY_MOUSE) {
@@ -80,7 +75,7 @@ bool SendKeyReport(HumanInputsIntf* inputs, CommSerial* link, uint32_t key, int 
     if (n <= 0) return false;
     const unsigned len = static_cast<unsigned>(n) < sizeof(report) ? static_cast<unsigned>(n)
                                                                    : sizeof(report) - 1;
-    Send(link, reinterpret_cast<const unsigned char*>(report), len);
+    sink.send(reinterpret_cast<const unsigned char*>(report), len);
     return true;
   }
   return false;
@@ -88,11 +83,7 @@ bool SendKeyReport(HumanInputsIntf* inputs, CommSerial* link, uint32_t key, int 
 
 }  // namespace
 
-bool ProcessTerminalInputs(HumanInputsIntf* inputs, int scale) {
-  return ProcessTerminalInputs(inputs, serial, scale);
-}
-
-bool ProcessTerminalInputs(HumanInputsIntf* inputs, CommSerial* link, int scale, TPoint corner) {
+bool ProcessTerminalInputs(HumanInputsIntf* inputs, ByteSink& sink, int scale, TPoint corner) {
   if (!inputs) return false;
   if (scale < 1) scale = 1;
   bool written = false;
@@ -100,11 +91,11 @@ bool ProcessTerminalInputs(HumanInputsIntf* inputs, CommSerial* link, int scale,
   const uint32_t buttons = inputs->GetBtnTrigRepeat(0xFFFFFFFF);
   for (const ButtonReport& report : kButtonReports) {
     if (buttons & report.bits) {
-      Send(link, report.bytes, report.len);
+      sink.send(report.bytes, report.len);
       written = true;
     }
   }
 
-  if (SendKeyReport(inputs, link, inputs->GetKey(), scale, corner)) written = true;
+  if (SendKeyReport(inputs, sink, inputs->GetKey(), scale, corner)) written = true;
   return written;
 }

@@ -19,18 +19,17 @@
 
 namespace {
 
-// How long the reader waits for a byte before it looks at the stop signal
-// again; closing the port also wakes it at once.
-const int kReadWaitMs = 500;
-// Pause of the reader while the ring is full, and after a wake-up that
-// brought no byte (a hung-up or failing port reports itself readable at once).
-const Uint32 kReaderPauseMs = 1;
+// Pause of the reader after its wait failed, and after a wake-up that
+// brought no byte (a hung-up or failing port reports itself readable at
+// once), so that neither spins.
+const Uint32 kFailedWaitPauseMs = 20;
 // A port that reports itself readable while its reads fail or bring nothing
-// has hung up (the device is gone). The reader pauses this long after each
-// such read, and after this many in a row it marks the link lost.
+// has hung up (the device is gone): after this many in a row the link is lost.
 const Uint32 kFailedReadPauseMs = 20;
 const int kHungUpAfterFailedReads = 3;
-// Queued output that has not moved for this long is not going anywhere.
+// While the queued output still moves, closing waits this long for it to go
+// out; output that has not moved for kOutputStillMs is not going anywhere.
+const Uint32 kCloseDrainMs = 500;
 const Uint32 kOutputStillMs = 50;
 
 // Builds the raw 8N1 line settings: receiver on, modem lines ignored, no
@@ -49,39 +48,44 @@ void makeRawSettings(struct termios* t, speed_t code) {
   t->c_cc[VTIME] = 1;
 }
 
-enum WaitResult { Ready, NotReady, WaitFailed };
+// What one wait found on the port; failed when the wait itself failed.
+struct PortState {
+  bool failed = false, readable = false, writable = false, broken = false, woken = false;
+};
 
-// Waits at most timeoutMs for the port to become readable (or writable),
-// and returns early, as NotReady, when wake (if not negative) becomes
-// readable. macOS cannot poll() devices, so select() waits there.
-WaitResult waitForPort(int port, bool forWrite, int wake, int timeoutMs) {
+// Waits, without a time-out, until the port is readable (when asked), is
+// writable (when asked), reports an error or a hang-up, or the wake-up
+// descriptor becomes readable. macOS cannot poll() devices, so select()
+// waits there.
+PortState waitForPort(int port, bool forRead, bool forWrite, int wake) {
+  PortState state;
 #ifdef __APPLE__
-  if (port >= FD_SETSIZE || wake >= FD_SETSIZE) return WaitFailed;
-  fd_set readable, writable;
+  if (port >= FD_SETSIZE || wake >= FD_SETSIZE) return state.failed = true, state;
+  fd_set readable, writable, broken;
   FD_ZERO(&readable);
   FD_ZERO(&writable);
-  FD_SET(port, forWrite ? &writable : &readable);
-  if (wake >= 0) FD_SET(wake, &readable);
-  struct timeval timeout;
-  timeout.tv_sec = timeoutMs / 1000;
-  timeout.tv_usec = (timeoutMs % 1000) * 1000;
-  const int n = select((port > wake ? port : wake) + 1, &readable, &writable, nullptr, &timeout);
-  if (n < 0) return errno == EINTR ? NotReady : WaitFailed;
-  if (n == 0 || (wake >= 0 && FD_ISSET(wake, &readable))) return NotReady;
-  return FD_ISSET(port, forWrite ? &writable : &readable) ? Ready : NotReady;
+  FD_ZERO(&broken);
+  if (forRead) FD_SET(port, &readable);
+  if (forWrite) FD_SET(port, &writable);
+  FD_SET(port, &broken);
+  FD_SET(wake, &readable);
+  const int n = select((port > wake ? port : wake) + 1, &readable, &writable, &broken, nullptr);
+  if (n < 0) return state.failed = errno != EINTR, state;
+  state.readable = forRead && FD_ISSET(port, &readable);
+  state.writable = forWrite && FD_ISSET(port, &writable);
+  state.broken = FD_ISSET(port, &broken);
+  state.woken = FD_ISSET(wake, &readable);
 #else
-  struct pollfd pfd[2];
-  pfd[0].fd = port;
-  pfd[0].events = forWrite ? POLLOUT : POLLIN;
-  pfd[0].revents = 0;
-  pfd[1].fd = wake;
-  pfd[1].events = POLLIN;
-  pfd[1].revents = 0;
-  const int n = poll(pfd, wake >= 0 ? 2 : 1, timeoutMs);
-  if (n < 0) return errno == EINTR ? NotReady : WaitFailed;
-  if (n == 0 || pfd[1].revents != 0) return NotReady;
-  return pfd[0].revents != 0 ? Ready : NotReady;
+  struct pollfd pfd[2] = {{port, static_cast<short>((forRead ? POLLIN : 0) | (forWrite ? POLLOUT : 0)), 0},
+                          {wake, POLLIN, 0}};
+  const int n = poll(pfd, 2, -1);
+  if (n < 0) return state.failed = errno != EINTR, state;
+  state.readable = (pfd[0].revents & POLLIN) != 0;
+  state.writable = (pfd[0].revents & POLLOUT) != 0;
+  state.broken = (pfd[0].revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+  state.woken = pfd[1].revents != 0;
 #endif
+  return state;
 }
 
 }  // namespace
@@ -108,7 +112,7 @@ CommSerial::~CommSerial() {
 bool CommSerial::OpenPort(const char* path, unsigned long speed) {
   // One connection at a time: a second reader on the same object would
   // leave the first one running unseen.
-  if (fd.load() >= 0 || path == nullptr || speed == 0) return false;
+  if (fd.load() >= 0 || path == nullptr || speed == 0 || wakePipe[0] < 0) return false;
 
   speed_t code = 0;
   const bool haveCode = speedCodeFor(speed, &code);
@@ -117,10 +121,10 @@ bool CommSerial::OpenPort(const char* path, unsigned long speed) {
   int port = ::open(path, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (port < 0) return false;
 
+  // The descriptor stays non-blocking: the reader thread only reads and
+  // writes what its wait has found the port ready for.
   tcflush(port, TCOFLUSH);
   tcflush(port, TCIFLUSH);
-  int flags = fcntl(port, F_GETFL);
-  if (flags != -1) fcntl(port, F_SETFL, flags & ~O_NONBLOCK);
 
   struct termios saved;
   if (tcgetattr(port, &saved) != 0) {
@@ -164,20 +168,21 @@ void CommSerial::ClosePort() {
   const int port = fd.load();
   if (port >= 0) {
     fd.store(-1);
-    const unsigned char wake = 1;
-    const bool woken = wakePipe[1] >= 0 && ::write(wakePipe[1], &wake, 1) == 1;
+    wakeReader();
     os_thread_join(readThread);
     readThread = nullptr;
-    unsigned char drained[8];
-    while (woken && ::read(wakePipe[0], drained, sizeof drained) > 0) {
+    unsigned char drained[64];
+    while (::read(wakePipe[0], drained, sizeof drained) > 0) {
     }
     tcflush(port, TCOFLUSH);
     tcflush(port, TCIFLUSH);
     ::close(port);
   }
   // The reader may have stored one more byte before it saw the stop
-  // signal; none of it may reach the next connection.
+  // signal; none of it, and none of the output still queued, may reach the
+  // next connection.
   ring.clear();
+  output.clear();
   resetLinkState();
 }
 
@@ -185,14 +190,13 @@ void CommSerial::resetLinkState() {
   failedReads = 0;
   hungUp.store(false);
   writeFailed.store(false);
+  notified.store(false);
+  waitingForRoom.store(false);
+  taken.store(0);
 }
 
 bool CommSerial::linkLost() const {
   return hungUp.load() || writeFailed.load();
-}
-
-void CommSerial::retryWrites() {
-  writeFailed.store(false);
 }
 
 void CommSerial::clearSerialPortBuffers() {
@@ -200,117 +204,129 @@ void CommSerial::clearSerialPortBuffers() {
   if (port < 0) return;
   struct termios t;
   if (tcgetattr(port, &t) != 0) return;
-  // Applying the settings waits until the queued output has gone out, which
-  // a unit that stopped taking bytes never lets happen: the output gets as
-  // long as a write would while it keeps moving (no wait on a link already
-  // known to be lost), and what is left then is dropped.
+  // Applying the settings waits until the driver's output has gone out,
+  // which a unit that stopped taking bytes never lets happen: the output,
+  // ours queued and the driver's, gets a while as long as it keeps moving
+  // (none on a link already known to be lost), and what is left then is
+  // dropped.
   const Uint32 start = SDL_GetTicks();
   Uint32 lastMove = start;
   int queued = 0;
   int before = -1;
-  while (!linkLost() && ioctl(port, TIOCOUTQ, &queued) == 0 && queued > 0) {
+  while (!linkLost() && ioctl(port, TIOCOUTQ, &queued) == 0 && (queued += static_cast<int>(output.count())) > 0) {
     const Uint32 now = SDL_GetTicks();
     if (queued != before) lastMove = now;
-    if (now - start >= static_cast<Uint32>(kWriteWaitMs) || now - lastMove >= kOutputStillMs) break;
+    if (now - start >= kCloseDrainMs || now - lastMove >= kOutputStillMs) break;
     before = queued;
-    SDL_Delay(kReaderPauseMs);
+    SDL_Delay(1);
   }
   if (linkLost() || queued > 0) tcflush(port, TCOFLUSH);
   tcsetattr(port, TCSAFLUSH, &t);
   tcsetattr(port, TCSADRAIN, &t);
 }
 
-// A unit that stops taking bytes (firmware hang, flow control) must not
-// hold the main thread: the descriptor is non-blocking for the length of
-// the call, and the call gives up once the port has accepted nothing more
-// for kWriteWaitMs. A link that refused or timed out counts as lost, and
-// later writes on it return 0 at once until the port is closed.
 int CommSerial::write(const unsigned char* data, unsigned int len) {
-  const int port = fd.load();
-  if (port < 0 || len == 0 || data == nullptr) return 0;
-  if (writeFailed.load()) return 0;
-  if (len > INT_MAX) len = INT_MAX;
-
-  const int flags = fcntl(port, F_GETFL);
-  const bool madeNonBlocking =
-      flags != -1 && (flags & O_NONBLOCK) == 0 && fcntl(port, F_SETFL, flags | O_NONBLOCK) == 0;
-  const Uint32 deadline = SDL_GetTicks() + kWriteWaitMs;
-  unsigned int done = 0;
-  bool refused = false;
-  while (done < len) {
-    const ssize_t n = ::write(port, data + done, len - done);
-    if (n > 0) {
-      done += static_cast<unsigned int>(n);
-      continue;
-    }
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-      refused = true;
-      break;
-    }
-    const int left = static_cast<int>(deadline - SDL_GetTicks());
-    if (left <= 0) break;
-    if (waitForPort(port, true, -1, left) == WaitFailed) {
-      refused = true;
-      break;
-    }
-  }
-  if (madeNonBlocking) fcntl(port, F_SETFL, flags);
-
-  if (done < len) writeFailed.store(true);
-  if (done == 0 && refused) return -1;
-  return static_cast<int>(done);
+  if (fd.load() < 0 || len == 0 || data == nullptr) return 0;
+  if (linkLost()) return -1;
+  if (len > kOutputQueueSize - 1) return 0;
+  // The reader polls for room on the port while anything is queued; only
+  // a queue that was empty needs to wake it.
+  const bool wasEmpty = output.count() == 0;
+  if (!output.put(data, len)) return 0;
+  if (wasEmpty) wakeReader();
+  return static_cast<int>(len);
 }
 
 unsigned int CommSerial::read(unsigned char* dst, unsigned int len) {
   if (len == 0 || dst == nullptr) return 0;
-  return ring.take(dst, len);
+  const unsigned int got = ring.take(dst, len);
+  if (got > 0 && waitingForRoom.exchange(false)) wakeReader();
+  return got;
 }
 
 unsigned int CommSerial::getReadableBytes() {
   return ring.count();
 }
 
+void CommSerial::wakeReader() {
+  const unsigned char wake = 1;
+  if (wakePipe[1] >= 0) (void)!::write(wakePipe[1], &wake, 1);
+}
+
+void CommSerial::notify() {
+  if (!notified.exchange(true) && wakeUp) wakeUp();
+}
+
 int CommSerial::readTaskMain(void* self) {
   CommSerial* serial = static_cast<CommSerial*>(self);
-  // Each wake-up takes as many waiting bytes as the ring has room for; only
-  // this thread adds to the ring, so that room cannot shrink before they
-  // are stored, and nothing in the ring is ever overwritten.
   unsigned char chunk[kRingSize];
-  while (serial->fd.load() >= 0) {
-    const uint32_t room = serial->ring.freeSlots();
-    if (room > 0) {
-      const unsigned int got = serial->readProc(chunk, room < sizeof chunk ? room : sizeof chunk);
-      for (unsigned int i = 0; i < got; ++i) serial->ring.write1(chunk[i]);
-    } else {
-      SDL_Delay(kReaderPauseMs);
-    }
-  }
+  while (serial->fd.load() >= 0) serial->readerPass(chunk);
   return 0;
 }
 
-// One bounded wait and read: the number of bytes read (at most len), or 0
-// after a time-out or a failed read.
-unsigned int CommSerial::readProc(unsigned char* dst, unsigned int len) {
+void CommSerial::readerPass(unsigned char* chunk) {
   const int port = fd.load();
-  if (port < 0) return 0;
-  if (waitForPort(port, false, wakePipe[0], kReadWaitMs) != Ready) return 0;
-  const ssize_t got = ::read(port, dst, len);
+  if (port < 0) return;
+  // A lost link waits for nothing but its close.
+  const bool lost = linkLost();
+  // Only this thread adds to the ring, so room seen here cannot shrink
+  // before the bytes are stored, and nothing in the ring is overwritten.
+  // With the ring full it waits until the main thread has taken some.
+  uint32_t room = ring.freeSlots();
+  if (room == 0) {
+    waitingForRoom.store(true);
+    room = ring.freeSlots();
+    if (room > 0) waitingForRoom.store(false);
+  }
+  const PortState state = waitForPort(port, room > 0 && !lost, output.count() > 0 && !lost, wakePipe[0]);
+  if (state.failed) {
+    SDL_Delay(kFailedWaitPauseMs);
+    return;
+  }
+  if (state.woken) {
+    unsigned char drained[64];
+    while (::read(wakePipe[0], drained, sizeof drained) > 0) {
+    }
+  }
+  if (lost) return;
+  if (state.writable) writeQueued(port);
+  if (state.readable || state.broken) {
+    const unsigned int got = readProc(port, chunk, room < kRingSize ? room : kRingSize, state.broken);
+    for (unsigned int i = 0; i < got; ++i) ring.write1(chunk[i]);
+    if (got > 0 || linkLost()) notify();
+  }
+}
+
+// One read of what the wait found: the number of bytes read (at most len),
+// or 0 after a failed read.
+unsigned int CommSerial::readProc(int port, unsigned char* dst, unsigned int len, bool broken) {
+  const ssize_t got = len > 0 ? ::read(port, dst, len) : 0;
   if (got > 0) {
     failedReads = 0;
     return static_cast<unsigned int>(got);
   }
-  readFailed(static_cast<long>(got), errno);
+  readFailed(static_cast<long>(got), errno, broken);
   return 0;
 }
 
-void CommSerial::readFailed(long result, int error) {
-  // Interrupted, or the bytes were flushed between the wait and the read:
-  // the port itself is fine.
-  if (result < 0 && (error == EINTR || error == EAGAIN || error == EWOULDBLOCK)) {
-    SDL_Delay(kReaderPauseMs);
-    return;
+// Writes as much of the queue as the port takes now; the rest stays queued.
+void CommSerial::writeQueued(int port) {
+  unsigned char bytes[kRingSize];
+  const uint32_t n = output.peek(bytes, sizeof bytes);
+  const ssize_t written = n > 0 ? ::write(port, bytes, n) : 0;
+  if (written > 0) {
+    output.skip(static_cast<uint32_t>(written));
+    taken.fetch_add(static_cast<uint32_t>(written));
+  } else if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+    writeFailed.store(true);
+    notify();
   }
+}
+
+void CommSerial::readFailed(long result, int error, bool broken) {
+  // Interrupted, or the bytes were flushed between the wait and the read:
+  // the port itself is fine unless it reported an error or a hang-up.
+  if (!broken && result < 0 && (error == EINTR || error == EAGAIN || error == EWOULDBLOCK)) return;
   if (++failedReads >= kHungUpAfterFailedReads) hungUp.store(true);
   SDL_Delay(kFailedReadPauseMs);
 }

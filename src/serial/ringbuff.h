@@ -23,6 +23,8 @@ public:
 
   // Producer side: stores one element, waiting while the ring is full.
   void write1(T value);
+  // Producer side: stores all len elements, or none when they do not fit.
+  bool put(const T* src, uint32_t len);
 
   // Elements stored and slots free, from the two indices as they stand.
   uint32_t count() const;
@@ -30,6 +32,10 @@ public:
   // Consumer side: copies up to len of the oldest elements to dst and
   // returns how many were taken. Never waits.
   uint32_t take(T* dst, uint32_t len);
+  // Consumer side, in two steps: copies up to len of the oldest elements
+  // without taking them, then takes the first n.
+  uint32_t peek(T* dst, uint32_t len) const;
+  void skip(uint32_t n) { readIndex.fetch_add(n, std::memory_order_acq_rel); }
   // Drops everything stored. Only while no producer is running, or when
   // one more element from a producer about to stop does not matter.
   void clear();
@@ -58,13 +64,28 @@ void CRingBuff<T, Size>::write1(T value) {
 }
 
 template <typename T, uint32_t Size>
-uint32_t CRingBuff<T, Size>::take(T* dst, uint32_t len) {
+bool CRingBuff<T, Size>::put(const T* src, uint32_t len) {
+  if (len > freeSlots()) return false;
+  const uint32_t w = writeIndex.load(std::memory_order_relaxed);
+  for (uint32_t i = 0; i < len; ++i) storage[(w + i) & kMask] = src[i];
+  writeIndex.fetch_add(len, std::memory_order_acq_rel);
+  return true;
+}
+
+template <typename T, uint32_t Size>
+uint32_t CRingBuff<T, Size>::peek(T* dst, uint32_t len) const {
   uint32_t n = count();
   if (n > len) n = len;
   const uint32_t r = readIndex.load(std::memory_order_relaxed);
   for (uint32_t i = 0; i < n; ++i) dst[i] = storage[(r + i) & kMask];
+  return n;
+}
+
+template <typename T, uint32_t Size>
+uint32_t CRingBuff<T, Size>::take(T* dst, uint32_t len) {
+  const uint32_t n = peek(dst, len);
   // The slots are free for the producer only once they have been copied.
-  if (n) readIndex.fetch_add(n, std::memory_order_acq_rel);
+  if (n) skip(n);
   return n;
 }
 

@@ -17,11 +17,6 @@ int shell(const TempDir& dir, const std::string& prefix, const std::string& args
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-bool waitFor(std::function<bool()> done) {  // up to 20 s
-  for (int i = 0; i < 2000 && !done(); ++i) usleep(10000);
-  return done();
-}
-
 TEST(OptionsTest, PrintingOptionsEndAtOnceAndBadValuesEndWithStatusTwoAndOneLineBeforeAnyWindow) {
   TempDir dir;  // with no video driver, reaching the window would end with status 1
   const std::tuple<std::string, int, std::string> cases[] = {  // status, start of stdout or else of stderr

@@ -1,7 +1,6 @@
 // The user's input as the unit receives it: SDL events, a virtual joystick
-// and the pointer go through the input state and the report encoder, one
-// frame at a time as in the main loop, and a serial link writes the reports
-// to a pseudo-terminal where the test plays the unit.
+// and the pointer go through the input state and the report encoder, frame
+// by frame as in the main loop, into the bytes the unit receives.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
@@ -13,12 +12,14 @@
 #include "../input/sdl_events.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/ProcessTerminalInputs.h"
-#include "pty_pair.h"
-#include "serial/CommSerial.h"
 
 namespace {
 
-const unsigned char kEndOfStep = 0xFF;  // written after each step; no report contains it
+// What reaches the unit.
+struct Unit : ByteSink {
+  void send(const unsigned char* bytes, unsigned len) override { received.append(reinterpret_cast<const char*>(bytes), len); }
+  std::string received;
+};
 const Uint32 kButtonWindow = 9;
 
 // Not pushed but carried out by the test: the pointer moves; the joystick's
@@ -61,12 +62,8 @@ protected:
     in.reset(new HumanInputsSDL());
     in->buttonWindowId = kButtonWindow;
     in->mainWindowId = 1;
-    ASSERT_TRUE(pty.ok());
-    ASSERT_TRUE(link.OpenPort(pty.path(), 230400));
-    pty.drain(20);
   }
   void TearDown() override {
-    link.ClosePort();
     in.reset();
     SDL_Quit();
   }
@@ -82,31 +79,35 @@ protected:
         break;
       case SDL_JOYDEVICEADDED: in->enableJoystick = true; break;
       case SDL_JOYDEVICEREMOVED: in->enableJoystick = false; break;
+      case SDL_MOUSEBUTTONDOWN:
+      case SDL_MOUSEBUTTONUP: SDL_GetMouseState(&e.button.x, &e.button.y);  // where the pointer is
+      // fall through
       default: ASSERT_EQ(SDL_PushEvent(&e), 1) << SDL_GetError();
     }
   }
 
-  // Runs the steps as the main loop does and compares the unit's bytes step by step.
+  // Runs the steps as the main loop does: each of a step's frames at the
+  // repeat rhythm, followed at once by frames for the input still waiting.
   void Run(const std::vector<Step>& steps) {
     int n = 0;
     for (const Step& s : steps) {
       SCOPED_TRACE("step " + std::to_string(++n));
       for (const SDL_Event& e : s.events) Apply(e);
+      Unit unit;
       bool written = false;
       for (int f = 0; f < s.frames; ++f) {
-        if (in->ProcessInputs() && ProcessTerminalInputs(in.get(), &link, s.scale, s.corner)) written = true;
+        for (bool timed = true; timed || in->pending(); timed = false) {
+          if (in->ProcessInputs(timed) && ProcessTerminalInputs(in.get(), unit, s.scale, s.corner)) written = true;
+        }
       }
       EXPECT_EQ(written, !s.bytes.empty());
-      link.write(&kEndOfStep, 1);
-      EXPECT_EQ(pty.readExactly(s.bytes.size() + 1, 2000), s.bytes + char(kEndOfStep));
+      EXPECT_EQ(unit.received, s.bytes);
     }
   }
 
   SDL_Window* window = nullptr;
   SDL_Joystick* joy = nullptr;
   std::unique_ptr<HumanInputsSDL> in;
-  PtyPair pty;
-  CommSerial link;
 };
 
 TEST_F(ReportTest, EventsOfEachFrameReachTheUnitAsReports) {
@@ -130,36 +131,36 @@ TEST_F(ReportTest, EventsOfEachFrameReachTheUnitAsReports) {
       // Typed characters and the keypad.
       {{Text(" ")}, " "}, {{Text("a")}, "a"}, {{Text("~")}, "~"}, {{Text("\xE3\x81\x82")}, ""},
       {{Key(SDLK_KP_0)}, "0"}, {{Key(SDLK_KP_9)}, "9"}, {{Key(SDLK_KP_MINUS)}, "-"}, {{Key(SDLK_KP_PLUS)}, "+"},
-      // The last key of a frame wins, a mouse button over all.
-      {{Text("q"), Key(SDLK_HOME)}, "\x1b[1"}, {{Key(SDLK_HOME), Text("q")}, "q"},
-      // The wheel; a horizontal amount wins over a vertical one.
+      // Keys that come together reach the unit one after another, in order, each character of a text.
+      {{Text("q"), Key(SDLK_HOME)}, "q\x1b[1"}, {{Key(SDLK_HOME), Text("q")}, "\x1b[1q"}, {{Text("ab\xC3\xA9" "c")}, "abc"},
+      // The wheel; turned both ways, the vertical step first.
       {{Wheel(0, 1)}, "\x1b@995y"}, {{Wheel(0, -2)}, "\x1b@996y"}, {{Wheel(-1, 0)}, "\x1b@997y"},
-      {{Wheel(3, 0)}, "\x1b@998y"}, {{Wheel(1, 1)}, "\x1b@998y"},
+      {{Wheel(3, 0)}, "\x1b@998y"}, {{Wheel(1, 1)}, "\x1b@995y\x1b@998y"},
       // Mouse buttons at the pointer, divided by the scale; a plain move sends nothing.
       {{Point(300, 200)}, ""},
-      {{Text("q"), Click(1, true), Wheel(0, 1)}, "\x1b[<1;150;100M", 1, 2},
+      {{Text("q"), Click(1, true), Wheel(0, 1)}, "q\x1b[<1;150;100M\x1b@995y", 1, 2},
       {{Click(1, false)}, "\x1b[<9;150;100M", 1, 2},
       // Measured from the screen's corner: centred in a larger window, or beyond the window's corner.
       {{Click(1, true)}, "\x1b[<1;120;92M", 1, 2, {60, 16}}, {{Click(1, false)}, "\x1b[<9;320;220M", 1, 1, {-20, -20}},
       {{Point(639, 383), Click(3, true)}, "\x1b[<4;213;127M", 1, 3},
       {{Click(2, false)}, "\x1b[<10;639;383M"},
       {{Click(1, true, 2)}, "\x1b[<17;639;383M"}, {{Click(1, false, 2)}, "\x1b[<25;639;383M", 40},
-      // Several reports in one frame, in a fixed order.
+      // Presses that come together, a tap among them, each reported in the order made.
       {{Key(SDLK_UP), Key(SDLK_RETURN), Key(SDLK_HOME), Up(SDLK_UP)}, "\x1b[A\r\x1b[1"},
       {{Key(SDLK_LEFT), Key(SDLK_RIGHT), Key(SDLK_DOWN), Key(SDLK_RETURN), Up(SDLK_LEFT), Up(SDLK_RIGHT),
-        Up(SDLK_DOWN), Click(1, true)},
-       "\x1b[B\x1b[C\x1b[D\r\x1b[<1;639;383M"},
+        Up(SDLK_DOWN), Click(1, true), Click(1, false), Key(SDLK_UP), Up(SDLK_UP), Key(SDLK_UP), Up(SDLK_UP)},
+       "\x1b[D\x1b[C\x1b[B\r\x1b[<1;639;383M\x1b[<9;639;383M\x1b[A\x1b[A"},
       // A held arrow: pressed, then again in its 30th frame and every 3 frames; none after the release.
       {{Key(SDLK_DOWN)}, "\x1b[B"}, {{Key(SDLK_DOWN, true, true)}, "", 28}, {{Text("x")}, "\x1b[Bx"},
       {{}, "", 2}, {{}, "\x1b[B"}, {{}, "", 2}, {{}, "\x1b[B"}, {{Up(SDLK_DOWN)}, "", 40},
       // Held past 255 frames the count starts again.
       {{Key(SDLK_UP)}, "\x1b[A", 29}, {{}, Repeated(76, "\x1b[A"), 226}, {{}, "", 30}, {{}, "\x1b[A"},
       {{Up(SDLK_UP)}, ""},
-      // The button window's digit keys 1 to 5; digit 2 and Up share one report.
+      // The button window's digit keys 1 to 5; digit 2 sends what Up sends.
       {{Focus(true, kButtonWindow)}, ""},
       {{Key(SDLK_5), Key(SDLK_4), Key(SDLK_3), Key(SDLK_1), Up(SDLK_5), Up(SDLK_4), Up(SDLK_3), Up(SDLK_1)},
-       "\x1b[B\x1b[C\x1b[D\r"},
-      {{Key(SDLK_2), Key(SDLK_UP), Up(SDLK_2), Up(SDLK_UP)}, "\x1b[A"},
+       "\r\x1b[C\x1b[B\x1b[D"},
+      {{Key(SDLK_2), Key(SDLK_UP), Up(SDLK_2), Up(SDLK_UP)}, "\x1b[A\x1b[A"},
       // The joystick: stick past the threshold and two buttons, whatever the focus.
       {{Focus(false), Focus(false, kButtonWindow), Text("a"), Key(SDLK_UP)}, ""},
       {{Stick(-16384, 16384)}, ""}, {{Stick(-16385, 0)}, "\x1b[D"}, {{Stick(16385, 0)}, "\x1b[C"},
@@ -188,10 +189,10 @@ TEST_F(ReportTest, MouseCoordinatesAreSentAsUnsigned16BitQuotients) {
   };
   for (const auto& c : cases) {
     MouseAt state(c.code, c.pos);
-    EXPECT_TRUE(ProcessTerminalInputs(&state, &link, c.scale));
-    EXPECT_EQ(pty.readExactly(c.bytes.size(), 2000), c.bytes);
+    Unit unit;
+    EXPECT_TRUE(ProcessTerminalInputs(&state, unit, c.scale));
+    EXPECT_EQ(unit.received, c.bytes);
   }
-  EXPECT_EQ(pty.drain(50), "");
 }
 
 }  // namespace

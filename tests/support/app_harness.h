@@ -134,6 +134,12 @@ private:
   std::thread thread;
 };
 
+// Waits until done() holds, at most 20 s; tells whether it does.
+inline bool waitFor(const std::function<bool()>& done) {
+  for (int i = 0; i < 2000 && !done(); ++i) usleep(10000);
+  return done();
+}
+
 // Points the symbolic link at target, replacing any previous one in one step.
 inline bool pointLink(const std::string& link, const std::string& target) {
   unlink((link + ".new").c_str());
@@ -155,13 +161,17 @@ protected:
     return AppConfig{{dir.path(), sink, refusedUrl(), nullptr}, devicePath, "/dev", TAVIX_BUILD_DIR, nullptr};
   }
   // Runs the program; probe is called at each main-loop pass until it
-  // returns false, then the program is asked to quit. A run still going
-  // after 30 s is asked to quit and the test fails.
-  int runLoop(AppConfig cfg, std::function<bool(const AppProbe&)> probe) {
+  // returns false, then the program is asked to quit. Paced, the loop is
+  // woken every 10 ms, so that the probe looks that often. A run still
+  // going after 30 s is asked to quit and the test fails.
+  int runLoop(AppConfig cfg, std::function<bool(const AppProbe&)> probe, bool paced = true) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    bool going = true, overdue = false;
+    bool going = true, overdue = false, started = false;
     cfg.probe = [&](const AppProbe& view) {
       if (view.stage != AppProbe::LoopPass || !going) return;
+      if (paced && !started)  // SDL ends the timer when the program quits
+        SDL_AddTimer(10, [](Uint32 ms, void*) { SDL_Event wake{SDL_USEREVENT}; return SDL_PushEvent(&wake), ms; }, nullptr);
+      started = true;
       overdue = std::chrono::steady_clock::now() > end;
       SDL_Event quit{SDL_QUIT};
       if (!(going = !overdue && probe(view))) SDL_PushEvent(&quit);
