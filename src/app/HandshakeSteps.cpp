@@ -21,7 +21,8 @@ HandshakeSteps::Action HandshakeSteps::next(bool byteWaiting, bool versionKnown,
     case Settling:
       return settle(byteWaiting, nowMs);
     case Requesting:
-      if (requests == kVersionRequests || versionKnown) {
+      // The unit is asked at least once, even when it told its version unasked.
+      if (requests == kVersionRequests || (versionKnown && requests > 0)) {
         phase = Finished;
         return Done;
       }

@@ -6,7 +6,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -148,6 +150,28 @@ bool followLinks(std::string& path) {
   return false;
 }
 
+// Removes the new files that writers killed before their rename left
+// beside path: "<name>.<pid>.tmp" of a process that no longer runs.
+void removeStaleTemps(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  const std::string prefix = path.substr(slash == std::string::npos ? 0 : slash + 1) + ".";
+  DIR* folder = ::opendir(dir.c_str());
+  if (!folder) return;
+  while (const dirent* entry = ::readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name.size() <= prefix.size() + 4 || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - 4, 4, ".tmp") != 0) {
+      continue;
+    }
+    const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - 4);
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    const pid_t pid = static_cast<pid_t>(std::stol(digits));
+    if (pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH) ::unlink((dir + name).c_str());
+  }
+  ::closedir(folder);
+}
+
 // Writes the contents to a new file beside path and renames it over path,
 // so a failure never leaves a half-written file. 0 or the error.
 int replaceFile(const std::string& path, const std::string& contents) {
@@ -166,6 +190,7 @@ int replaceFile(const std::string& path, const std::string& contents) {
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(tempPath.c_str(), path.c_str()) != 0) error = errno;
   if (error != 0) ::unlink(tempPath.c_str());
+  if (error == 0) removeStaleTemps(path);
   return error;
 }
 

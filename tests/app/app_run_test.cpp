@@ -17,6 +17,18 @@ TEST_F(AppTest, FirstRunAsksTheAnsweringUnitOnceAndStoresTheDefaultsAndTheCheck)
   EXPECT_TRUE(alerts.empty()) << "the firmware page could not be fetched: no prompt";
 }
 
+TEST_F(AppTest, ConnectedAndIdleTheLoopSleepsUntilSomethingHappens) {
+  ScriptedUnit unit;
+  int passes = 0;
+  std::thread later;
+  EXPECT_EQ(runLoop(config(unit.path()), [&](const AppProbe&) {
+    if (passes++ == 0) later = std::thread([] { SDL_Delay(1000); SDL_Event quit{SDL_QUIT}; SDL_PushEvent(&quit); });
+    return true;
+  }, false), 0);
+  later.join();
+  EXPECT_LE(passes, 5) << "a pass every 10 ms would make a hundred";
+}
+
 TEST_F(AppTest, ResizesSnapAndMovesAndSizesAreStoredUntilQuit) {
   ScriptedUnit unit;
   int pass = 0, w = 0, h = 0, scale = 0;

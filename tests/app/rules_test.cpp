@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <tuple>
@@ -103,12 +104,13 @@ TEST(PassIntakeTest, APassParsesForAbout20MsAndLeavesTheRestInOrderToTheNext) {
 }
 
 // The handshake against a fake unit: a pause is 1 ms, a parsed byte parseMs. The unit greets with some
-// bytes, answers request answerOn (0: never) with 10; gives the requests, the settle's end and the end.
+// bytes (a negative count: with its version), answers request answerOn (0: never) with 10; gives the
+// requests, the settle's end and the end.
 Times handshake(uint32_t start, int greeting, uint32_t answerOn, uint32_t parseMs, bool chatty) {
   HandshakeSteps steps(start);
   uint32_t now = start, requests = 0, settledAt = 0;
-  int waiting = greeting;
-  bool known = false, replying = false;
+  int waiting = std::abs(greeting);
+  bool known = false, replying = greeting < 0;
   for (;;) {
     switch (steps.next(chatty || waiting > 0, known, now)) {
       case HandshakeSteps::ParseByte: now += parseMs, waiting -= waiting > 0, known |= replying && waiting == 0; break;
@@ -123,6 +125,7 @@ Times handshake(uint32_t start, int greeting, uint32_t answerOn, uint32_t parseM
 TEST(HandshakeStepsTest, SettlesThenAsksUntilTheVersionIsKnownAtMostTenTimes) {
   EXPECT_EQ(handshake(5000, 0, 0, 0, false), (Times{10, 200, 10200})) << "silent unit";
   EXPECT_EQ(handshake(5000, 5, 1, 0, false), (Times{1, 200, 201})) << "answers at once";
+  EXPECT_EQ(handshake(5000, -5, 0, 0, false), (Times{1, 200, 201})) << "tells its version unasked: asked once all the same";
   EXPECT_EQ(handshake(5000, 5, 1, 3, false), (Times{1, 215, 246})) << "each byte restarts the idle count";
   EXPECT_EQ(handshake(5000, 0, 3, 0, false), (Times{3, 200, 2201})) << "answers the third request";
   EXPECT_EQ(handshake(0xFFFFFF00u, 0, 0, 1, true), (Times{10, 5001, 25011})) << "never falls silent";

@@ -49,6 +49,8 @@ TEST(PrefsKillTest, FileIsAlwaysAWholeVersionWhenTheWriterIsKilled) {
     readPrefsData(settings, "tavixDisp.prefs", found);
     ASSERT_EQ(found, version(round)) << "round " << round << ": not the whole version written last";
   }
+  writePrefsData(settings, "tavixDisp.prefs", version(0));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "the killed writers' new files are gone";
 }
 
 }  // namespace
