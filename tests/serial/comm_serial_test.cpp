@@ -65,19 +65,15 @@ TEST_F(CommSerialTest, EveryRateIsSetExactlyAndCyclesLeakNothingAndCloseWithoutW
   ASSERT_TRUE(port.OpenPort(pty.path(), 9600));  // whatever SDL sets up once is not counted
   port.ClosePort();
   const int fds = proc_counts::openDescriptors(), threads = proc_counts::threadCount();
-  Uint32 slowestCloseMs = 0;
   for (unsigned long rate : rates) {
     ASSERT_TRUE(port.OpenPort(pty.path(), rate)) << rate;
     EXPECT_EQ(probeLineSpeed(port.fd.load()), rate);
     port.clearSerialPortBuffers();  // flushing keeps the rate
     EXPECT_EQ(probeLineSpeed(port.fd.load()), rate);
-    SDL_Delay(20);  // the reader is in its wait; nothing arrives to end it
-    const Uint32 closing = SDL_GetTicks();
+    SDL_Delay(20);  // the reader is in its wait, which has no time-out: the close must wake it
     port.ClosePort();
-    slowestCloseMs = std::max(slowestCloseMs, SDL_GetTicks() - closing);
     EXPECT_EQ(port.getReadableBytes(), 0u) << rate;
   }
-  EXPECT_LT(slowestCloseMs, 500u) << "a close wakes the reader out of its 500 ms wait";
   EXPECT_EQ(proc_counts::openDescriptors(), fds);
   EXPECT_EQ(proc_counts::threadCount(), threads);
 }
