@@ -4,7 +4,7 @@
 # run (the end-to-end runners of today are built against it, so it must have
 # tools/tavix_sim/PtyPair.h: e83f152 or later).
 #
-#   scripts/bench.sh                 everything (about 6 minutes)
+#   scripts/bench.sh                 everything (about 8 minutes)
 #   BENCH_BASE=<rev> scripts/bench.sh
 #   BENCH_QUICK=1 scripts/bench.sh   2 MB stream, 10 s idle, shorter runs
 #
@@ -15,7 +15,12 @@
 # unit in-process for the latency one. Last, the window scale sweep: at
 # scales 1, 2, 4 and 6, in a real X window under a private Xvfb, processor
 # time while the unit animates at 30 frames a second (frames sent, frames
-# presented) and while it is idle.
+# presented) and while it is idle. Then what a user feels, measured from
+# outside the real program (bench/window_bench.py, also runnable alone): in a
+# real X window under a private Xvfb, typed and clicked into through XTEST,
+# watched through DAMAGE, its unit played on a pseudo-terminal: fast typing,
+# a quick tap, a stalled line, idle wake-ups, key and drawing latencies, a
+# held key, animation, intake.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -46,7 +51,7 @@ trap cleanup EXIT
 
 echo "== building (now: $BUILD${BASE_REV:+, before: $BASE_REV in $BASE_BUILD})"
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIX_BUILD_TESTS=OFF >/dev/null
-cmake --build "$BUILD" -j2 --target bench_parse_screen bench_e2e_runner bench_make_stream tavixSim >/dev/null
+cmake --build "$BUILD" -j2 --target bench_parse_screen bench_e2e_runner bench_make_stream tavixSim tavixDisp >/dev/null
 if [[ -n "$BASE_REV" ]]; then
 git -C "$ROOT" worktree remove --force "$BASE_TREE" 2>/dev/null || rm -rf "$BASE_TREE"
 git -C "$ROOT" worktree prune
@@ -57,7 +62,7 @@ if [[ -f "$BASE_BUILD/CMakeCache.txt" ]] && ! grep -q "$BASE_TREE" "$BASE_BUILD/
 fi
 cmake -S "$BASE_TREE" -B "$BASE_BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIX_BUILD_TESTS=OFF \
   -DTAVIX_BENCH_RUNNER_ONLY=ON >/dev/null
-cmake --build "$BASE_BUILD" -j2 --target bench_e2e_runner >/dev/null
+cmake --build "$BASE_BUILD" -j2 --target bench_e2e_runner tavixDisp >/dev/null
 fi
 
 echo "== parser and screen (in-process, caches on and off)"
@@ -123,3 +128,12 @@ for scale in 1 2 4 6; do
     stop_sim
   done
 done
+
+echo "== what a user feels, from outside the program, in a real X window (bench/window_bench.py)"
+kill "$XVFB_PID" 2>/dev/null || true
+wait "$XVFB_PID" 2>/dev/null || true
+XVFB_PID=""
+window=(python3 "$ROOT/bench/window_bench.py" ${BENCH_QUICK:+--quick})
+[[ -n "$BASE_REV" ]] && window+=(--build "$BASE_BUILD" --label before)
+window+=(--build "$BUILD" --label now)
+"${window[@]}" || echo "window bench failed"

@@ -9,7 +9,7 @@ PACKAGES=(
   libsdl2-dev libsdl2-ttf-dev libsdl2-image-dev libsdl2-gfx-dev
   libcurl4-openssl-dev libre2-dev
   fonts-misaki xfonts-mplus xfonts-shinonome
-  python3 python3-fonttools python3-freetype
+  python3 python3-fonttools python3-freetype python3-xlib
   clang-14 libclang-rt-14-dev
   xvfb xdotool imagemagick x11-utils libjpeg-turbo-progs openbox
   dpkg-dev file lintian
