@@ -25,7 +25,7 @@ FUZZ_BUILD_DIR=build-asan scripts/fuzz.sh --runs 2000
 # Only the programs that exercise the reader thread and the ring are built
 # and run under ThreadSanitizer.
 echo "== ThreadSanitizer build (threaded parts)"
-TSAN_TESTS=(test_serial test_ring test_faults)
+TSAN_TESTS=(test_serial test_ring test_faults test_app)
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVIX_SANITIZE=thread -DTAVIX_BUILD_BENCH=OFF >/dev/null
 cmake --build build-tsan -j"$JOBS" --target "${TSAN_TESTS[@]}"
 for t in "${TSAN_TESTS[@]}"; do

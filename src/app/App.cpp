@@ -296,6 +296,7 @@ private:
       present();
       uint32_t now = SDL_GetTicks();
       const bool framesDue = input->heldForRepeat() || input->pollsJoystick();
+      SDL_PumpEvents();
       if (input->pending() || SDL_HasEvents(SDL_FIRSTEVENT, SDL_USEREVENT - 1) ||
           (framesDue && now - lastFrame >= kFrameMs)) {
         const bool timed = now - lastFrame >= kFrameMs;
@@ -309,7 +310,14 @@ private:
       if (presentPending) wait = std::min(wait, msLeft(lastPresent + kFrameMs, now));
       if (input->heldForRepeat() || input->pollsJoystick()) wait = std::min(wait, msLeft(lastFrame + kFrameMs, now));
       if (input->pending()) wait = 0;
-      if (wait > 0) SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(wait, INT32_MAX)));
+      if (wait == 0) continue;
+      // SDL sees a joystick only by polling, and would poll every
+      // millisecond inside its wait: with one in use, frames are plain pauses.
+      if (input->pollsJoystick()) {
+        SDL_Delay(std::min(wait, kFrameMs));
+      } else {
+        SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(wait, INT32_MAX)));
+      }
     }
   }
 

@@ -315,8 +315,9 @@ void CommSerial::writeQueued(int port) {
   const uint32_t n = output.peek(bytes, sizeof bytes);
   const ssize_t written = n > 0 ? ::write(port, bytes, n) : 0;
   if (written > 0) {
-    output.skip(static_cast<uint32_t>(written));
+    // Counted before they leave the queue: an empty queue has its bytes counted.
     taken.fetch_add(static_cast<uint32_t>(written));
+    output.skip(static_cast<uint32_t>(written));
   } else if (written < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
     writeFailed.store(true);
     notify();

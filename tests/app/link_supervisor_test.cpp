@@ -37,6 +37,7 @@ TEST_F(LinkSupervisorTest, AStallShorterThanTheKeepAliveKeepsTheLinkAndEveryRepo
   supervisor.start();
   supervisor.pass(), ++now, supervisor.pass();
   EXPECT_EQ(pty.readExactly(2, 5000), "\xFE\xFE");
+  ASSERT_TRUE(waitFor([&] { return link.outputWaiting() == 0; }));
   supervisor.pass();
   EXPECT_EQ(supervisor.idleMs(), 3000u) << "nothing to do until the next keep-alive byte";
   ASSERT_EQ(tcflow(pty.slaveFd(), TCOOFF), 0);  // the unit takes nothing

@@ -169,7 +169,7 @@ protected:
     bool going = true, overdue = false, started = false;
     cfg.probe = [&](const AppProbe& view) {
       if (view.stage != AppProbe::LoopPass || !going) return;
-      if (paced && !started)  // SDL ends the timer when the program quits
+      if (paced && !started && SDL_InitSubSystem(SDL_INIT_TIMER) == 0)  // the program's SDL_Quit ends the timer
         SDL_AddTimer(10, [](Uint32 ms, void*) { SDL_Event wake{SDL_USEREVENT}; return SDL_PushEvent(&wake), ms; }, nullptr);
       started = true;
       overdue = std::chrono::steady_clock::now() > end;
