@@ -631,11 +631,14 @@ class Bench:
         self.put("typing_other_reports", len(reports) - len(got))
 
     # 2. A quick tap of the left button.
-    def tap(self, taps=5, x=300, y=200):
-        press, release = b"\x1b[<1;%d;%dM" % (x, y), b"\x1b[<9;%d;%dM" % (x, y)
-        self.win.move(x, y)
+    def tap(self, taps=5, x=100, y=200):
         words = []
-        for _ in range(taps):
+        for i in range(taps):
+            # Each tap 60 pixels from the last: two taps in one place soon after
+            # each other are a double click, reported with its own codes.
+            tx = x + 60 * i
+            press, release = b"\x1b[<1;%d;%dM" % (tx, y), b"\x1b[<9;%d;%dM" % (tx, y)
+            self.win.move(tx, y)
             mark = self.unit.mark()
             t = now()
             self.win.button(1, True)
