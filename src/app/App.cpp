@@ -4,7 +4,6 @@
 #include <SDL_image.h>
 #include <SDL_ttf.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -15,12 +14,11 @@
 #include "app/Globals.h"
 #include "app/HandshakeSteps.h"
 #include "app/LinkSupervisor.h"
-#include "app/Screenshot.h"
+#include "app/MainLoop.h"
 #include "app/SessionRecorder.h"
 #include "app/WindowRules.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
-#include "protocol/ProcessTerminalInputs.h"
 #include "protocol/UnitWire.h"
 #include "screen/edispSDL.h"
 #include "serial/CommSerial.h"
@@ -36,13 +34,6 @@ const char kTitleFormat[] = "T.A.V.I.X - %s";
 const uint32_t kNoButtonWindow = 0xFFFF;
 
 const uint32_t kDefaultBaudrate = 230400;
-// The rhythm of input frames while a key is held (its repeats count in
-// frames) or a joystick is read, and the shortest time between two
-// presentations while the unit keeps sending.
-const uint32_t kFrameMs = 10;
-const int kNotConnectedRow = 11;
-const int kNotConnectedCol = 33;
-const char kNotConnected[] = "Not Connected.";
 
 const int kOpenAttempts = 20;
 const uint32_t kOpenRetryPauseMs = 100;
@@ -264,121 +255,12 @@ private:
     recorder.add(bytes, link->read(bytes, link->getReadableBytes()));
   }
 
-  // Each pass does what is due and then sleeps until the next thing
-  // happens: input or a window event, bytes from the unit, a deadline of
-  // the link, a presentation held back, the next frame of a held key, the
-  // end of a title note.
   void mainLoop() {
-    LinkSupervisor supervisor(
-        *link, devicePath, baudrate, recorder, log,
-        {[this](unsigned char byte) {
-           screen->stopUpdate();
-           parser->ParseByte(byte);
-           presentPending = true;
-         },
-         [this] {
-           screen->clear();
-           screen->clear_bgbuff(0);
-         },
-         [this] {
-           screen->move(kNotConnectedRow, kNotConnectedCol);
-           screen->set_attribute(0);
-           screen->puts_(kNotConnected, 0);
-         }},
-        [] { return SDL_GetTicks(); });
-    supervisor.start();
-    uint32_t lastFrame = SDL_GetTicks() - kFrameMs;
-    while (!quit) {
-      probe(AppProbe::LoopPass);
-      // Events of the program's own (the reader's among them) only wake it.
-      SDL_FlushEvents(SDL_USEREVENT, SDL_LASTEVENT);
-      supervisor.pass();
-      present();
-      uint32_t now = SDL_GetTicks();
-      const bool framesDue = input->heldForRepeat() || input->pollsJoystick();
-      SDL_PumpEvents();
-      if (input->pending() || SDL_HasEvents(SDL_FIRSTEVENT, SDL_USEREVENT - 1) ||
-          (framesDue && now - lastFrame >= kFrameMs)) {
-        const bool timed = now - lastFrame >= kFrameMs;
-        if (timed) lastFrame = now;
-        if (handleInputAndWindowEvents(supervisor, timed)) continue;
-      } else {
-        screenshots.pass(*screen, KEY_NONE, now);
-      }
-      now = SDL_GetTicks();
-      uint32_t wait = std::min(supervisor.idleMs(), screenshots.idleMs(now));
-      if (presentPending) wait = std::min(wait, msLeft(lastPresent + kFrameMs, now));
-      if (input->heldForRepeat() || input->pollsJoystick()) wait = std::min(wait, msLeft(lastFrame + kFrameMs, now));
-      if (input->pending()) wait = 0;
-      if (wait == 0) continue;
-      // SDL sees a joystick only by polling, and would poll every
-      // millisecond inside its wait: with one in use, frames are plain pauses.
-      if (input->pollsJoystick()) {
-        SDL_Delay(std::min(wait, kFrameMs));
-      } else {
-        SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(wait, INT32_MAX)));
-      }
+    if (quit) {
+      return;
     }
-  }
-
-  static uint32_t msLeft(uint32_t deadline, uint32_t now) {
-    const int32_t left = static_cast<int32_t>(deadline - now);
-    return left > 0 ? static_cast<uint32_t>(left) : 0;
-  }
-
-  // What the unit drew shows at once after a quiet spell, and at most once
-  // per frame while it keeps sending. A window uncovered meanwhile is
-  // repainted from the last presentation.
-  void present() {
-    const uint32_t now = SDL_GetTicks();
-    if (presentPending && now - lastPresent < kFrameMs) return;
-    screen->resumeUpdate();
-    if (presentPending) lastPresent = now;
-    presentPending = false;
-  }
-
-  // Returns true when the next pass must start at once (quit).
-  bool handleInputAndWindowEvents(LinkSupervisor& supervisor, bool timedFrame) {
-    const bool happened = input->ProcessInputs(timedFrame);
-    screenshots.pass(*screen, input->GetKey(), SDL_GetTicks());
-    if (!happened) {
-      return false;
-    }
-    const SDL_Event& event = input->lastWindowEvent;
-    if (event.type == SDL_QUIT) {
-      quit = true;
-      writePrefsData(config, kPrefsFile, prefs);
-      return true;
-    }
-    if (event.type == SDL_WINDOWEVENT) {
-      handleWindowEvent(event.window);
-    }
-    if (input->GetKey() == KEY_F11) {
-      screen->toggleFullscreen();
-    }
-    const ScreenPlacement shown = screen->placement();
-    const TPoint corner{static_cast<int16_t>(shown.x), static_cast<int16_t>(shown.y)};
-    ProcessTerminalInputs(input.get(), supervisor, shown.scale, corner);
-    return false;
-  }
-
-  void handleWindowEvent(const SDL_WindowEvent& event) {
-    // In fullscreen the desktop's size and corner are not the window's own:
-    // nothing is snapped or stored, the screen is shown at its new placement.
-    if (screen->isFullscreen()) {
-      if (event.event == SDL_WINDOWEVENT_RESIZED) {
-        screen->stopUpdate();
-        screen->resumeUpdate();
-      }
-    } else if (event.event == SDL_WINDOWEVENT_MOVED) {
-      storeWindowMove(prefs, event.data1, event.data2);
-    } else if (event.event == SDL_WINDOWEVENT_RESIZED) {
-      scale = snappedScale(event.data1, event.data2);
-      screen->resizeWindow(kScreenWidth * scale, kScreenHeight * scale);
-      screen->stopUpdate();
-      screen->resumeUpdate();
-      storeWindowScale(prefs, scale);
-    }
+    MainLoop loop({*screen, *input, *parser, *link, devicePath, baudrate, recorder, log, prefs, scale});
+    loop.run([this] { probe(AppProbe::LoopPass); }, [this] { writePrefsData(config, kPrefsFile, prefs); });
   }
 
   // Serial link, input state and screen go in that order, then the media
@@ -419,12 +301,9 @@ private:
   uint32_t baudrate = kDefaultBaudrate;
   int scale = 1;
   uint32_t wakeEvent = 0;
-  bool presentPending = false;
-  uint32_t lastPresent = 0;
   bool quit = false;
   const ConnectionLog log;
   SessionRecorder recorder;
-  ScreenshotKey screenshots;
 };
 
 }  // namespace

@@ -1,0 +1,138 @@
+#include "app/MainLoop.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+
+#include "app/WindowRules.h"
+#include "input/human_inputs_sdl.h"
+#include "protocol/EscSeqParser.h"
+#include "protocol/ProcessTerminalInputs.h"
+#include "screen/edispSDL.h"
+
+namespace {
+
+const int kNotConnectedRow = 11;
+const int kNotConnectedCol = 33;
+const char kNotConnected[] = "Not Connected.";
+
+uint32_t msLeft(uint32_t deadline, uint32_t now) {
+  const int32_t left = static_cast<int32_t>(deadline - now);
+  return left > 0 ? static_cast<uint32_t>(left) : 0;
+}
+
+}  // namespace
+
+MainLoop::MainLoop(Parts parts)
+    : parts(parts),
+      supervisor(parts.link, parts.device, parts.baudrate, parts.recorder, parts.log,
+                 {[this](unsigned char byte) {
+                    this->parts.screen.stopUpdate();
+                    this->parts.parser.ParseByte(byte);
+                    presentPending = true;
+                  },
+                  [this] {
+                    this->parts.screen.clear();
+                    this->parts.screen.clear_bgbuff(0);
+                  },
+                  [this] {
+                    this->parts.screen.move(kNotConnectedRow, kNotConnectedCol);
+                    this->parts.screen.set_attribute(0);
+                    this->parts.screen.puts_(kNotConnected, 0);
+                  }},
+                 [] { return SDL_GetTicks(); }) {}
+
+void MainLoop::run(const std::function<void()>& pass, const std::function<void()>& quitting) {
+  HumanInputsSDL& input = parts.input;
+  supervisor.start();
+  lastFrame = SDL_GetTicks() - kFrameMs;
+  for (;;) {
+    pass();
+    // Events of the program's own (the reader's among them) only wake it.
+    SDL_FlushEvents(SDL_USEREVENT, SDL_LASTEVENT);
+    supervisor.pass();
+    present();
+    uint32_t now = SDL_GetTicks();
+    const bool framesDue = input.heldForRepeat() || input.pollsJoystick();
+    SDL_PumpEvents();
+    if (input.pending() || SDL_HasEvents(SDL_FIRSTEVENT, SDL_USEREVENT - 1) ||
+        (framesDue && now - lastFrame >= kFrameMs)) {
+      const bool timed = now - lastFrame >= kFrameMs;
+      if (timed) lastFrame = now;
+      if (inputFrame(timed)) {
+        quitting();
+        return;
+      }
+    } else {
+      screenshots.pass(parts.screen, KEY_NONE, now);
+    }
+    now = SDL_GetTicks();
+    const uint32_t wait = idleMs(now);
+    if (wait == 0) continue;
+    // SDL sees a joystick only by polling, and would poll every
+    // millisecond inside its wait: with one in use, frames are plain pauses.
+    if (input.pollsJoystick()) {
+      SDL_Delay(std::min(wait, kFrameMs));
+    } else {
+      SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(wait, INT32_MAX)));
+    }
+  }
+}
+
+// How long nothing is due: the link's deadlines, a presentation held back,
+// the next frame of a held key, the end of a title note.
+uint32_t MainLoop::idleMs(uint32_t now) const {
+  if (parts.input.pending()) return 0;
+  uint32_t wait = std::min(supervisor.idleMs(), screenshots.idleMs(now));
+  if (presentPending) wait = std::min(wait, msLeft(lastPresent + kFrameMs, now));
+  if (parts.input.heldForRepeat() || parts.input.pollsJoystick()) {
+    wait = std::min(wait, msLeft(lastFrame + kFrameMs, now));
+  }
+  return wait;
+}
+
+// What the unit drew shows at once after a quiet spell, and at most once
+// per frame while it keeps sending. A window uncovered meanwhile is
+// repainted from the last presentation.
+void MainLoop::present() {
+  const uint32_t now = SDL_GetTicks();
+  if (presentPending && now - lastPresent < kFrameMs) return;
+  parts.screen.resumeUpdate();
+  if (presentPending) lastPresent = now;
+  presentPending = false;
+}
+
+bool MainLoop::inputFrame(bool timed) {
+  HumanInputsSDL& input = parts.input;
+  const bool happened = input.ProcessInputs(timed);
+  screenshots.pass(parts.screen, input.GetKey(), SDL_GetTicks());
+  if (!happened) return false;
+  const SDL_Event& event = input.lastWindowEvent;
+  if (event.type == SDL_QUIT) return true;
+  if (event.type == SDL_WINDOWEVENT) handleWindowEvent(event.window);
+  if (input.GetKey() == KEY_F11) parts.screen.toggleFullscreen();
+  const ScreenPlacement shown = parts.screen.placement();
+  const TPoint corner{static_cast<int16_t>(shown.x), static_cast<int16_t>(shown.y)};
+  ProcessTerminalInputs(&input, supervisor, shown.scale, corner);
+  return false;
+}
+
+void MainLoop::handleWindowEvent(const SDL_WindowEvent& event) {
+  edispSDL& screen = parts.screen;
+  // In fullscreen the desktop's size and corner are not the window's own:
+  // nothing is snapped or stored, the screen is shown at its new placement.
+  if (screen.isFullscreen()) {
+    if (event.event == SDL_WINDOWEVENT_RESIZED) {
+      screen.stopUpdate();
+      screen.resumeUpdate();
+    }
+  } else if (event.event == SDL_WINDOWEVENT_MOVED) {
+    storeWindowMove(parts.prefs, event.data1, event.data2);
+  } else if (event.event == SDL_WINDOWEVENT_RESIZED) {
+    parts.scale = snappedScale(event.data1, event.data2);
+    screen.resizeWindow(kScreenWidth * parts.scale, kScreenHeight * parts.scale);
+    screen.stopUpdate();
+    screen.resumeUpdate();
+    storeWindowScale(parts.prefs, parts.scale);
+  }
+}
