@@ -19,6 +19,7 @@
 #include "app/WindowRules.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
+#include "protocol/FirmwareVersion.h"
 #include "protocol/UnitWire.h"
 #include "screen/edispSDL.h"
 #include "serial/CommSerial.h"
@@ -52,11 +53,6 @@ bool onlyInvisibleVideo() {
   const char* driver = SDL_GetCurrentVideoDriver();
   return (asked == nullptr || *asked == '\0') && driver != nullptr &&
          (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
-}
-
-std::string versionText(uint32_t v) {
-  return std::to_string(v >> 24) + "." + std::to_string((v >> 16) & 0xFF) + "." + std::to_string((v >> 8) & 0xFF) +
-         "." + std::to_string(v & 0xFF);
 }
 
 std::string withTrailingSlash(std::string dir) {
@@ -231,7 +227,7 @@ private:
     discardWaitingBytes();
 
     if (parser->fwVersion != 0) {
-      log.event("the unit answered: firmware " + versionText(parser->fwVersion));
+      log.event("the unit answered: firmware " + firmwareVersionText(parser->fwVersion));
       CheckNewFirmware(config, parser->fwVersion, prefs, getTodayDate());
       return;
     }

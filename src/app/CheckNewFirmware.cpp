@@ -4,6 +4,7 @@
 
 #include "app/Alert.h"
 #include "app/getServerFwVersion.h"
+#include "protocol/FirmwareVersion.h"
 
 namespace {
 
@@ -16,13 +17,9 @@ enum PromptButton { kDownload = 0, kLater = 1 };
 // True only when the user chose to download; a prompt that could not be
 // shown counts as "Later".
 bool userWantsDownload(const Settings& settings, uint32_t latest) {
-  char message[256];
-  SDL_snprintf(message, sizeof message, "Latest Version: %d.%d.%d.%d", static_cast<int>(latest >> 24),
-               static_cast<int>((latest >> 16) & 255), static_cast<int>((latest >> 8) & 255),
-               static_cast<int>(latest & 255));
   AlertRequest request;
   request.header = "A new firmware version is available.";
-  request.message = message;
+  request.message = "Latest Version: " + firmwareVersionText(latest);
   request.buttons = {"Download", "Later"};
   request.defaultButton = kDownload;
   request.informational = true;

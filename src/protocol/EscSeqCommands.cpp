@@ -2,10 +2,11 @@
 // (ESC 7, ESC 8), the "[" group for the character screen and the "@" group,
 // the unit's own commands for layers, pictures, character size, reset and
 // the firmware version report.
-#include <climits>
 #include <cstring>
 
+#include "protocol/DecimalNumber.h"
 #include "protocol/EscSeqParser.h"
+#include "protocol/FirmwareVersion.h"
 #include "screen/ScreenIntf.h"
 
 namespace {
@@ -55,12 +56,10 @@ int EscSeqParser::extractParams(const char* text, std::size_t len, int* values, 
       if (text[pos] < '0' || text[pos] > '9') {
         return -1;  // No number in this field.
       }
-      long long value = 0;
-      for (std::size_t i = pos; i < end && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > INT_MAX) {
-          return -1;
-        }
+      const char* digits = text + pos;
+      int64_t value = 0;
+      if (!readDecimal(digits, text + end, value)) {
+        return -1;
       }
       values[count++] = static_cast<int>(value);
     }
@@ -221,8 +220,8 @@ void EscSeqParser::dispatchUnit(char command, const char* params, std::size_t le
     }
     case 'V':
       if (extractParams(params, len, v, kVersionValues) == kVersionValues) {
-        fwVersion = (static_cast<uint32_t>(v[0]) << 24) | (static_cast<uint32_t>(v[1]) << 16) |
-                    (static_cast<uint32_t>(v[2]) << 8) | static_cast<uint32_t>(v[3]);
+        fwVersion = packFirmwareVersion(static_cast<uint32_t>(v[0]), static_cast<uint32_t>(v[1]),
+                                        static_cast<uint32_t>(v[2]), static_cast<uint32_t>(v[3]));
       }
       return;
     case 'Z': {

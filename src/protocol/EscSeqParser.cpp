@@ -5,8 +5,8 @@
 // in EscSeqCommands.cpp.
 #include "protocol/EscSeqParser.h"
 
-#include <climits>
 
+#include "protocol/DecimalNumber.h"
 #include "screen/ScreenIntf.h"
 
 namespace {
@@ -177,9 +177,8 @@ void EscSeqParser::collectParameter(unsigned char c) {
         fieldValue = c - '0';
       } else {
         seqBuffer.push_back(byte);
-        fieldValue = fieldValue * 10 + (c - '0');
-        if (fieldValue > INT_MAX) {
-          field = Field::Ignored;  // Past 32 bits: a command reading it ignores the sequence.
+        if (!addDigit(fieldValue, c)) {
+          field = Field::Ignored;  // Past the largest number: a command reading it ignores the sequence.
         }
       }
       return;
