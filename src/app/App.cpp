@@ -26,9 +26,6 @@
 
 namespace {
 
-const char kPrefsFile[] = "tavixDisp.prefs";
-const char kPrefBaudrate[] = "baudrate";
-const char kPrefEnableJoystick[] = "enable_joystick";
 
 const char kTitleFormat[] = "T.A.V.I.X - %s";
 // No window has this id: the digit-key button group stays off.
@@ -50,9 +47,7 @@ const char kNoDisplay[] = "No display found: only a video driver that shows noth
 // nothing; only a driver the user asked for by name is taken as meant.
 bool onlyInvisibleVideo() {
   const char* asked = SDL_getenv("SDL_VIDEODRIVER");
-  const char* driver = SDL_GetCurrentVideoDriver();
-  return (asked == nullptr || *asked == '\0') && driver != nullptr &&
-         (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
+  return (asked == nullptr || *asked == '\0') && invisibleVideoDriver(SDL_GetCurrentVideoDriver());
 }
 
 std::string withTrailingSlash(std::string dir) {

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/writeAll.h"
+
 SessionRecorder::SessionRecorder(const std::string& path) : path(path) {
   if (path.empty()) {
     return;
@@ -26,17 +28,8 @@ SessionRecorder::~SessionRecorder() {
 // Written straight to the file, unbuffered: what arrived before a crash is
 // in the recording.
 void SessionRecorder::add(const unsigned char* bytes, size_t count) {
-  while (fd >= 0 && count > 0) {
-    const ssize_t written = write(fd, bytes, count);
-    if (written < 0 && errno == EINTR) {
-      continue;
-    }
-    if (written <= 0) {
-      stop("recording stopped, cannot write to", written < 0 ? errno : ENOSPC);
-      return;
-    }
-    bytes += written;
-    count -= static_cast<size_t>(written);
+  if (fd >= 0 && count > 0 && !writeAll(fd, bytes, count)) {
+    stop("recording stopped, cannot write to", errno);
   }
 }
 

@@ -5,10 +5,6 @@
 
 namespace {
 
-const char kPrefWindowX[] = "window_x";
-const char kPrefWindowY[] = "window_y";
-const char kPrefWindowW[] = "window_w";
-const char kPrefWindowH[] = "window_h";
 const int kDefaultWindowPosition = 40;
 // Stored or requested window sizes beyond this many screens are not applied:
 // a damaged preference file must not ask for a gigantic window.
