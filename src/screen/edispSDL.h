@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "app/Settings.h"
-#include "app/WindowRules.h"
 #include "screen/KeptCells.h"
 #include "screen/PictureCache.h"
 #include "screen/ScreenIntf.h"
+#include "screen/ScreenPlacement.h"
 #include "screen/TextLayer.h"
 
 class edispSDL : public ScreenIntf {

@@ -8,6 +8,7 @@
 #include "app/LinkDeadlines.h"
 #include "app/PassIntake.h"
 #include "app/WindowRules.h"
+#include "screen/ScreenPlacement.h"
 
 namespace {
 
