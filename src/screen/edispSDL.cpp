@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstdio>
 
-#include "app/Alert.h"
 #include "screen/EllipseTrace.h"
 
 namespace {
@@ -94,7 +94,7 @@ bool clipLine(double& x1, double& y1, double& x2, double& y2, double lo, double 
 
 }  // namespace
 
-edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* basePathArg, AlertSink alerts)
+edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* basePathArg, CreationFailure failed)
     : initialized(true),
       window(nullptr),
       renderer(nullptr),
@@ -123,7 +123,7 @@ edispSDL::edispSDL(const char* title, int x, int y, int w, int h, const char* ba
       windowStale(false),
       textPixels(w, h),
       pictures(kKeptPictures, kKeptPictureBytes) {
-  alertSink = std::move(alerts);
+  reportFailure = std::move(failed);
   // On X11 the window's pixels go to the server as they are; otherwise SDL
   // would show them through OpenGL, redrawing the whole window each time.
   const char* driver = SDL_GetCurrentVideoDriver();
@@ -195,9 +195,11 @@ edispSDL::~edispSDL() {
 }
 
 void edispSDL::creationFailed(const char* what) {
-  Settings settings;
-  settings.alertSink = alertSink;
-  DisplayErrorDialog(settings, what, SDL_GetError());
+  if (reportFailure) {
+    reportFailure(what, SDL_GetError());
+  } else {
+    std::fprintf(stderr, "%s: %s\n", what, SDL_GetError());
+  }
   initialized = false;
 }
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/Settings.h"
+#include "screen/CreationFailure.h"
 #include "screen/KeptCells.h"
 #include "screen/PictureCache.h"
 #include "screen/ScreenIntf.h"
@@ -18,9 +18,9 @@
 
 class edispSDL : public ScreenIntf {
 public:
-  // Creation failures are shown through `alerts` (empty: the platform's
-  // message box).
-  edispSDL(const char* title, int x, int y, int w, int h, const char* basePath, AlertSink alerts = AlertSink());
+  // Each creation failure is told through `failed` (empty: a line on
+  // standard error).
+  edispSDL(const char* title, int x, int y, int w, int h, const char* basePath, CreationFailure failed = CreationFailure());
   ~edispSDL();
   edispSDL(const edispSDL&) = delete;
   edispSDL& operator=(const edispSDL&) = delete;
@@ -115,7 +115,7 @@ public:
   bool initialized;
 
 private:
-  // Shows the creation failure `what` with SDL's error text; clears initialized.
+  // Tells the creation failure `what` with SDL's error text; clears initialized.
   void creationFailed(const char* what);
   // Colours and the four attribute bits back to their start values.
   void resetAttributes();
@@ -153,7 +153,7 @@ private:
   int bgBuffIndex;
   bool updateEnabled;
   char* basePath;
-  AlertSink alertSink;
+  CreationFailure reportFailure;
   int logicalW;
   int logicalH;
   unsigned long presentCount;
