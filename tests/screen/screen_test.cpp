@@ -30,8 +30,9 @@ protected:
   }
   PixelImage pixels(int layer) {  // -1: the text layer, 0..3: a background layer, 4: the window
     if (layer == 4) return windowPixels(screen->getWindow());
-    return readPixels(screen->getRenderer(), layer < 0 ? screen->getTextLayer() : screen->getLayer(layer));
+    return readPixels(look().renderer(), layer < 0 ? look().textLayer() : look().layer(layer));
   }
+  ScreenTestView look() { return ScreenTestView(*screen); }
   PictureDir pictures;
   std::unique_ptr<edispSDL> screen;
 };
@@ -85,7 +86,8 @@ protected:
       s.stopUpdate();
       for (unsigned char c : bytes) parsers[i]->ParseByte(c);
       if (window) s.resumeUpdate();
-      img[i] = readPixels(s.getRenderer(), window ? nullptr : s.getTextLayer());
+      const ScreenTestView v(s);
+      img[i] = readPixels(v.renderer(), window ? nullptr : v.textLayer());
     }
     const auto d = std::mismatch(img[0].pixels.begin(), img[0].pixels.end(), img[1].pixels.begin(), img[1].pixels.end());
     EXPECT_TRUE(d.first == img[0].pixels.end()) << "first difference at pixel " << d.first - img[0].pixels.begin();
@@ -127,13 +129,13 @@ TEST_F(ScreenTest, WindowShowsBothLayersAtAWholeScaleCentredOnBlack) {
     screen->stopUpdate();
     for (unsigned char b : randomStream(c.w, 300)) parser.ParseByte(b);
     screen->resumeUpdate();
-    SDL_Renderer* r = screen->getRenderer();
+    SDL_Renderer* r = look().renderer();
     SDL_Texture* target = SDL_CreateTexture(r, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET, c.w, c.h);
     SDL_SetRenderTarget(r, target);
     SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
     SDL_RenderClear(r);
-    SDL_RenderCopy(r, screen->getLayer(screen->getBgBuffIndex() & 3), nullptr, &c.at);
-    SDL_RenderCopy(r, screen->getTextLayer(), nullptr, &c.at);
+    SDL_RenderCopy(r, look().layer(screen->getBgBuffIndex() & 3), nullptr, &c.at);
+    SDL_RenderCopy(r, look().textLayer(), nullptr, &c.at);
     const PixelImage expected = readPixels(r, target);
     SDL_DestroyTexture(target);
     EXPECT_TRUE(pixels(4).pixels == expected.pixels) << c.w << " x " << c.h;
@@ -299,20 +301,20 @@ TEST_F(ScreenTest, PicturesDrawnAgainAfterMoreThanAreKeptDrawTheirOwnPixels) {
   for (int i = 0; i < 160; ++i) {
     const int n = i % 2 ? 10 : 10 + i / 2 % 40;
     screen->draw_image(n, 1, 0, 0);
-    const Pixel p = readPixel(screen->getRenderer(), screen->getLayer(1), 4, 4);
+    const Pixel p = readPixel(look().renderer(), look().layer(1), 4, 4);
     EXPECT_TRUE(std::abs(p.r - colour(n).r) <= 12 && std::abs(p.g - colour(n).g) <= 12) << "draw " << i << ", n " << n;
   }
 }
 
 TEST_F(ScreenTest, HeldBackPresentationPresentsOnceWhenResumed) {
-  const unsigned long start = screen->getPresentCount();
+  const unsigned long start = look().presentCount();
   screen->stopUpdate();
   screen->stopUpdate();
   screen->puts_("AB\r\nC", 0), screen->clear(), screen->del_row(), screen->set_bgbuff(1), screen->set_charsize(1);
-  EXPECT_EQ(screen->getPresentCount(), start);
+  EXPECT_EQ(look().presentCount(), start);
   screen->resumeUpdate();
   screen->resumeUpdate();
-  EXPECT_EQ(screen->getPresentCount(), start + 1);
+  EXPECT_EQ(look().presentCount(), start + 1);
 }
 
 }  // namespace
