@@ -162,20 +162,13 @@ TEST_F(ScreenTest, TextTakesCellsOfItsCharacterSize) {
 }
 
 TEST_F(ScreenTest, AttributesColourInkAndPaper) {
-  // "A" of the 8 x 16 font has 27 ink pixels; bold adds a copy one pixel to
-  // the right (50 in all), underline the cell's bottom row (8 more).
-  const Pixel W = kWhite, K = kBlack, C = kClear, R{255, 0, 0, 255}, G{0, 255, 0, 255}, Y{255, 255, 0, 255},
-              B{0, 0, 255, 255}, M{255, 0, 255, 255}, Cy{0, 255, 255, 255}, dR{192, 0, 0, 255}, Gr{192, 192, 192, 255};
+  // The pen at its pixels (every code: pen_test). "A" of the 8 x 16 font has 27 ink pixels; bold adds a copy one
+  // pixel to the right (50 in all), underline the cell's bottom row (8 more). Transparent ink draws opaque glyphs.
+  const Pixel W = kWhite, K = kBlack, C = kClear, R{255, 0, 0, 255}, dR{192, 0, 0, 255}, Gr{192, 192, 192, 255};
   const struct { std::vector<int> codes; Pixel ink, paper; int inkPixels; } cases[] = {
-      {{}, W, C, 27}, {{31}, R, C, 27}, {{17}, R, C, 27}, {{32}, G, C, 27}, {{18}, G, C, 27}, {{33}, Y, C, 27},
-      {{19}, Y, C, 27}, {{34}, B, C, 27}, {{20}, B, C, 27}, {{35}, M, C, 27}, {{21}, M, C, 27}, {{36}, Cy, C, 27},
-      {{22}, Cy, C, 27}, {{30}, K, C, 27}, {{30, 37}, W, C, 27}, {{30, 23}, W, C, 27}, {{30, 39}, W, C, 27},
-      {{31, 0}, W, C, 27}, {{40}, W, K, 27}, {{41}, W, dR, 27}, {{42}, W, {0, 192, 0, 255}, 27}, {{43}, W, Y, 27},
-      {{44}, W, {64, 64, 192, 255}, 27}, {{45}, W, {192, 0, 192, 255}, 27}, {{46}, W, {0, 192, 192, 255}, 27},
-      {{47}, W, Gr, 27}, {{47, 49}, W, {192, 192, 192, 0}, 27}, {{46, 61}, W, {0, 192, 192, 0}, 27},
-      {{41, 8}, W, {192, 0, 0, 0}, 27}, {{16, 41, 32}, G, dR, 27}, {{60, 47}, W, Gr, 27}, {{7}, K, W, 27},
-      {{31, 44, 7}, {64, 64, 192, 255}, R, 27}, {{7, 27}, W, C, 27}, {{1}, W, C, 50}, {{1, 29}, W, C, 27},
-      {{4}, W, C, 35}, {{4, 24}, W, C, 27}, {{1, 4, 41}, W, dR, 58}, {{5, 25, 9, 62, -1}, W, C, 27}};
+      {{}, W, C, 27}, {{31}, R, C, 27}, {{30}, K, C, 27}, {{41}, W, dR, 27}, {{47, 49}, W, {192, 192, 192, 0}, 27},
+      {{16, 41, 32}, {0, 255, 0, 255}, dR, 27}, {{60, 47}, W, Gr, 27}, {{7}, K, W, 27},
+      {{31, 44, 7}, {64, 64, 192, 255}, R, 27}, {{1}, W, C, 50}, {{4}, W, C, 35}, {{1, 4, 41}, W, dR, 58}};
   for (const auto& c : cases) {
     SCOPED_TRACE("case " + std::to_string(&c - cases));
     screen->set_attribute(0);
