@@ -16,8 +16,8 @@ constexpr size_t kPicturePathSize = 512;
 // the whole 640 x 384 screen).
 constexpr size_t kKeptPictures = 32;
 constexpr size_t kKeptPictureBytes = 16 * 1024 * 1024;
-// Coordinates within this range are handed to SDL unchanged; its line
-// clipping multiplies coordinate differences in int.
+// Lines with end points within this range go to SDL as they are: its cut to
+// the layer multiplies coordinate differences in int, which holds there.
 constexpr int64_t kSafeCoordinate = 16384;
 
 bool validLayer(int layer) { return layer >= 0 && layer < kLayerCount; }
@@ -30,33 +30,48 @@ SDL_Color rgb555(int colour) {
                    static_cast<Uint8>((v & 0x1F) << 3), 255};
 }
 
-// Clips the segment (x1,y1)-(x2,y2) to the box [lo, hi] on both axes
-// (Liang-Barsky). False when nothing of it lies in the box.
-bool clipLine(double& x1, double& y1, double& x2, double& y2, double lo, double hiX, double hiY) {
-  double t0 = 0.0, t1 = 1.0;
-  const double dx = x2 - x1, dy = y2 - y1;
-  const double p[4] = {-dx, dx, -dy, dy};
-  const double q[4] = {x1 - lo, hiX - x1, y1 - lo, hiY - y1};
-  for (int i = 0; i < 4; ++i) {
-    if (p[i] == 0.0) {
-      if (q[i] < 0.0) return false;
-      continue;
-    }
-    const double t = q[i] / p[i];
-    if (p[i] < 0.0) {
-      if (t > t1) return false;
-      t0 = std::max(t0, t);
+// Cuts the line (x1,y1)-(x2,y2) to the area 0..w-1 x 0..h-1 where SDL's
+// renderer cuts it before stepping along it (Cohen-Sutherland, each cut
+// point truncated, the first end point moved in first), here in 64 bits.
+// Each product is a difference of two ints times the distance from a point
+// to an edge on its near side, so it stays below 2^63. False when no part
+// of the line is in the area.
+bool cutLine(int64_t& x1, int64_t& y1, int64_t& x2, int64_t& y2, int64_t w, int64_t h) {
+  constexpr int kTop = 1, kBottom = 2, kLeft = 4, kRight = 8;
+  const int64_t right = w - 1, bottom = h - 1;
+  const auto outside = [&](int64_t x, int64_t y) {
+    return (y < 0 ? kTop : y > bottom ? kBottom : 0) | (x < 0 ? kLeft : x > right ? kRight : 0);
+  };
+  int out1 = outside(x1, y1), out2 = outside(x2, y2);
+  if (out1 & out2) return false;
+  if (x1 == x2 || y1 == y2) {
+    x1 = std::clamp<int64_t>(x1, 0, right);
+    x2 = std::clamp<int64_t>(x2, 0, right);
+    y1 = std::clamp<int64_t>(y1, 0, bottom);
+    y2 = std::clamp<int64_t>(y2, 0, bottom);
+    return true;
+  }
+  while (out1 || out2) {
+    if (out1 & out2) return false;
+    const int out = out1 ? out1 : out2;
+    int64_t x, y;
+    if (out & (kTop | kBottom)) {
+      y = out & kTop ? 0 : bottom;
+      x = x1 + (x2 - x1) * (y - y1) / (y2 - y1);
     } else {
-      if (t < t0) return false;
-      t1 = std::min(t1, t);
+      x = out & kLeft ? 0 : right;
+      y = y1 + (y2 - y1) * (x - x1) / (x2 - x1);
+    }
+    if (out1) {
+      x1 = x;
+      y1 = y;
+      out1 = outside(x, y);
+    } else {
+      x2 = x;
+      y2 = y;
+      out2 = outside(x, y);
     }
   }
-  const double nx1 = x1 + t0 * dx, ny1 = y1 + t0 * dy;
-  const double nx2 = x1 + t1 * dx, ny2 = y1 + t1 * dy;
-  x1 = nx1;
-  y1 = ny1;
-  x2 = nx2;
-  y2 = ny2;
   return true;
 }
 
@@ -140,11 +155,12 @@ void BackgroundLayers::line(int layer, int x1, int y1, int x2, int y2, int colou
     SDL_RenderDrawLine(renderer, x1, y1, x2, y2);
     return;
   }
-  // Far-off end points: keep the part of the line near the layer.
-  double fx1 = x1, fy1 = y1, fx2 = x2, fy2 = y2;
-  if (!clipLine(fx1, fy1, fx2, fy2, -1.0, w, h)) return;
-  SDL_RenderDrawLine(renderer, static_cast<int>(SDL_lround(fx1)), static_cast<int>(SDL_lround(fy1)),
-                     static_cast<int>(SDL_lround(fx2)), static_cast<int>(SDL_lround(fy2)));
+  // Far-off end points: cut where SDL would if its arithmetic held; the cut
+  // line lies in the layer, where SDL takes it as it is and steps along it.
+  int64_t cx1 = x1, cy1 = y1, cx2 = x2, cy2 = y2;
+  if (!cutLine(cx1, cy1, cx2, cy2, w, h)) return;
+  SDL_RenderDrawLine(renderer, static_cast<int>(cx1), static_cast<int>(cy1), static_cast<int>(cx2),
+                     static_cast<int>(cy2));
 }
 
 void BackgroundLayers::ellipse(int layer, bool filled, int cx, int cy, int rx, int ry, int colour) {

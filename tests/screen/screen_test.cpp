@@ -86,8 +86,7 @@ protected:
       s.stopUpdate();
       for (unsigned char c : bytes) parsers[i]->ParseByte(c);
       if (window) s.resumeUpdate();
-      const ScreenTestView v(s);
-      img[i] = readPixels(v.renderer(), window ? nullptr : v.textLayer());
+      img[i] = readPixels(ScreenTestView(s).renderer(), window ? nullptr : ScreenTestView(s).textLayer());
     }
     const auto d = std::mismatch(img[0].pixels.begin(), img[0].pixels.end(), img[1].pixels.begin(), img[1].pixels.end());
     EXPECT_TRUE(d.first == img[0].pixels.end()) << "first difference at pixel " << d.first - img[0].pixels.begin();
@@ -252,6 +251,26 @@ TEST_F(ScreenTest, LayersShapesAndPicturesAtTheirPixels) {
     EXPECT_EQ(img.count(kBlack) - img.count(kBlack, c.area), img.w * img.h - c.area.w * c.area.h) << "outside";
     for (int n = 0; n < 4 && c.layer < 4; ++n)
       EXPECT_TRUE(n == c.layer || pixels(n).count(kBlack) == 640 * 384) << "layer " << n;
+  }
+}
+
+// A line is the renderer's own, cut to the layer where the renderer cuts it, in 64 bits for end points too far for its
+// int arithmetic: the pixels are those the renderer draws from the cut end points `own` (empty: the line's own).
+TEST_F(ScreenTest, LinesAreTheRenderersOwnWhereverTheirEndPointsLie) {
+  const int lo = INT_MIN, hi = INT_MAX;
+  const struct { int line[4], own[4]; } cases[] = {{{5, 5, 20000, 300}, {}}, {{0, 0, 17000, 383}, {}},
+      {{-20000, 10, 600, 300}, {}}, {{320, -30000, 100, 400}, {}}, {{5, 5, hi, 1000000000}, {5, 5, 639, 300}},
+      {{9, hi, 9, lo}, {9, 383, 9, 0}}, {{lo, lo, hi, hi}, {0, 0, 383, 383}}, {{lo, 7, hi, 7}, {0, 7, 639, 7}},
+      {{320, 10, -1000000000, hi}, {320, 10, 147, 383}}, {{hi, lo, lo, lo + 1}, {-1, -1, -2, -2}},
+      {{-2000000000, -599999950, 2000000000, 600000050}, {0, 50, 639, 241}},
+      {{-600000000, -2000000000, 600000000, 2000000000}, {0, 0, 114, 383}}};
+  for (const auto& c : cases) {
+    screen->init_disp();
+    screen->draw_line(0, c.line[0], c.line[1], c.line[2], c.line[3], 0x7C00);
+    SDL_SetRenderTarget(look().renderer(), look().layer(1)), SDL_SetRenderDrawColor(look().renderer(), 248, 0, 0, 255);
+    const int* own = c.own[2] || c.own[3] ? c.own : c.line;
+    SDL_RenderDrawLine(look().renderer(), own[0], own[1], own[2], own[3]);
+    EXPECT_TRUE(pixels(0).pixels == pixels(1).pixels) << "case " << &c - cases;
   }
 }
 
