@@ -111,8 +111,8 @@ private:
     SDL_snprintf(title, sizeof title, kTitleFormat, devicePath.c_str());
     const WindowGeometry window = startWindow(prefs);
     const std::string base = basePath();
-    screen.reset(
-        new edispSDL(title, window.x, window.y, kScreenWidth, kScreenHeight, base.c_str(), config.alertSink));
+    screen.reset(new edispSDL(title, window.x, window.y, kScreenWidth, kScreenHeight, base.c_str(),
+                              [this](const char* what, const char* why) { DisplayErrorDialog(config, what, why); }));
     disp = screen.get();
     if (!screen->initialized) {
       release();
