@@ -135,7 +135,6 @@ void DisplayErrorDialog(const Settings& settings, const char* header, const char
   showAlert(settings, request);
 }
 
-int showAlert(const AlertRequest& request) { return showAlert(Settings(), request); }
 
 void DisplayErrorDialog(const char* header, const char* message) {
   DisplayErrorDialog(Settings(), header, message);

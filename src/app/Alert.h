@@ -11,10 +11,9 @@ int showAlert(const Settings& settings, const AlertRequest& request);
 // user dismissed it; without a display the texts go to standard error.
 void DisplayErrorDialog(const Settings& settings, const char* header, const char* message);
 
+// The same with the default settings: the platform's message box.
+void DisplayErrorDialog(const char* header, const char* message);
+
 // The video driver shows nothing (SDL's dummy and offscreen drivers):
 // there is no window to see and no one to answer a box.
 bool invisibleVideoDriver(const char* driver);
-
-// The same with the default settings: the platform's message box.
-int showAlert(const AlertRequest& request);
-void DisplayErrorDialog(const char* header, const char* message);

@@ -91,7 +91,7 @@ public:
   // Drawn characters are kept (per font, text, colours, underline and bold)
   // and reused (on by default); off, every character is rendered anew. The
   // pixels drawn are the same either way.
-  void setGlyphCacheEnabled(bool on) { text.setKeptCellsEnabled(on); }
+  void setKeptCellsEnabled(bool on) { text.setKeptCellsEnabled(on); }
 
   // True only if every window, renderer, texture and font was created.
   bool initialized;

@@ -73,7 +73,7 @@ protected:
     ScreenTest::SetUp();
     ASSERT_TRUE((plain = makeScreen())->initialized);
     plain->init_disp();
-    plain->setGlyphCacheEnabled(false);
+    plain->setKeptCellsEnabled(false);
     parsers[0] = std::make_unique<EscSeqParser>(screen.get());
     parsers[1] = std::make_unique<EscSeqParser>(plain.get());
     parsers[1]->setConversionCacheEnabled(false);
@@ -98,7 +98,7 @@ protected:
 TEST_F(KeptCellsTest, RandomTextDrawsTheSamePixels) {
   for (uint32_t round = 0; round < 18; ++round) {  // six of each character size
     SCOPED_TRACE("round " + std::to_string(round));
-    screen->setGlyphCacheEnabled(round < 13 || round > 14);  // off for a while, then on again
+    screen->setKeptCellsEnabled(round < 13 || round > 14);  // off for a while, then on again
     const std::string size = round % 6 ? "" : "\x1B@" + std::to_string(4 + round / 6) + "Z";
     expectSamePixels(size + randomStream(round, 400), round % 2 != 0);
   }
