@@ -20,8 +20,9 @@ int shell(const TempDir& dir, const std::string& prefix, const std::string& args
 TEST(OptionsTest, PrintingOptionsEndAtOnceAndBadValuesEndWithStatusTwoAndOneLineBeforeAnyWindow) {
   TempDir dir;  // with no video driver, reaching the window would end with status 1
   const std::tuple<std::string, int, std::string> cases[] = {  // status, start of stdout or else of stderr
-      {"--version", 0, "tavixDisp 1.0.0\nfirmware page: https://page.test/fw\n"}, {"--help", 0, "Usage: tavixDisp [options]\n"},
-      {"--baud fast", 2, "tavixDisp: bad value for --baud: \"fast\"\n"}, {"--baud 0", 2, "tavixDisp: bad value"}, {"--baud 4294967296", 2, "tavixDisp: bad value"},
+      {"--version", 0, "tavixDisp 1.0.0\nfirmware page: https://page.test/fw\n"}, {"-V", 0, "tavixDisp 1.0.0\n"}, {"--help", 0, "Usage: tavixDisp [options]\n"},
+      {"-h", 0, "Usage: tavixDisp [options]\n"}, {"--baud fast", 2, "tavixDisp: bad value for --baud: \"fast\"\n"}, {"--baud=fast", 2, "tavixDisp: bad value for --baud: \"fast\"\n"},
+      {"--version=1", 2, "tavixDisp: --version takes no value\n"}, {"-x", 2, "tavixDisp: unknown option \"-x\""}, {"-- --list", 2, "tavixDisp: unknown option \"--list\""}, {"--baud 0", 2, "tavixDisp: bad value"}, {"--baud 4294967296", 2, "tavixDisp: bad value"},
       {"--device ''", 2, "tavixDisp: bad value for --device"}, {"--device", 2, "tavixDisp: --device needs a value"}, {"--record ''", 2, "tavixDisp: bad value"},
       {"--colour", 2, "tavixDisp: unknown option \"--colour\""}, {"--list x", 2, "tavixDisp: unknown option \"x\""}};
   for (const auto& [args, status, told] : cases) {
@@ -40,7 +41,7 @@ TEST(OptionsTest, DeviceBaudRecordVerboseAndPageAddressApplyToARunOnADeviceDisco
   EXPECT_TRUE(std::filesystem::create_directories(dir.file("tavixProject/tavixDisp")) && writeFile(prefs, "baudrate = 57600\n") && writeFile(dir.file("rec"), "before|"));
   std::thread run([&] {
     EXPECT_EQ(shell(dir, "XDG_DATA_HOME=" + dir.path() + " TAVIX_FIRMWARE_PAGE_URL=" + page.url() + " sh -c 'echo $$ >" + dir.file("pid") + "; exec \"$0\" \"$@\"'",
-                    "--device " + unit.path() + " --baud 115200 --record " + dir.file("rec") + " --verbose"), 0);
+                    "--device=" + unit.path() + " --baud 115200 --record=" + dir.file("rec") + " --verbose --"), 0);
   });
   const std::string sent("\x1b[2JHi\x82\xa0\0\xfe\x1b@0;0;8;8;0;0;31744z", 30);
   EXPECT_TRUE(waitFor([&] { return unit.keepAlives() >= 3; }) && unit.send(sent));
