@@ -37,7 +37,8 @@ const int kOpenAttempts = 20;
 const uint32_t kOpenRetryPauseMs = 100;
 const uint32_t kPollPauseMs = 1;
 
-const char kExitText[] = "Exit tavixDisp.";
+// The alert's message is this line, then the reason told on standard error.
+const char kExitText[] = "Exit tavixDisp.\n";
 const char kCannotConnect[] = "The connection with T.A.V.I.X cannot be established.";
 const char kTimedOut[] = "Communication with T.A.V.I.X has timed out.";
 
@@ -71,10 +72,10 @@ public:
     if (failure != 0) {
       return failure;
     }
-    connect();
+    const int status = connect();
     mainLoop();
     shutDown();
-    return 0;
+    return status;
   }
 
 private:
@@ -176,8 +177,9 @@ private:
   }
 
   // Opens the port, wakes the unit and asks for its firmware version. Sets
-  // the quit flag when the unit cannot be reached.
-  void connect() {
+  // the quit flag when the unit cannot be reached, and returns the exit
+  // status that tells why; 0 when connected.
+  int connect() {
     bool opened = false;
     for (int attempt = 0; attempt < kOpenAttempts && !opened; ++attempt) {
       opened = link->OpenPort(devicePath.c_str(), baudrate);
@@ -186,10 +188,9 @@ private:
       }
     }
     if (!opened) {
-      log.unreachable(devicePath, baudrate);
-      DisplayErrorDialog(config, kCannotConnect, kExitText);
+      DisplayErrorDialog(config, kCannotConnect, (kExitText + log.unreachable(devicePath, baudrate)).c_str());
       quit = true;
-      return;
+      return kExitCannotConnect;
     }
 
     log.event("opened " + devicePath + " at " + std::to_string(baudrate) + " bit/s");
@@ -224,14 +225,14 @@ private:
     if (parser->fwVersion != 0) {
       log.event("the unit answered: firmware " + firmwareVersionText(parser->fwVersion));
       CheckNewFirmware(config, parser->fwVersion, prefs, getTodayDate());
-      return;
+      return 0;
     }
     link->clearSerialPortBuffers();
     link->ClosePort();
-    log.unanswered(devicePath);
-    DisplayErrorDialog(config, kTimedOut, kExitText);
+    DisplayErrorDialog(config, kTimedOut, (kExitText + log.unanswered(devicePath)).c_str());
     quit = true;
     writePrefsData(config, kPrefsFile, prefs);
+    return kExitTimedOut;
   }
 
   void parseOneByte() {

@@ -77,7 +77,8 @@ TEST(OptionsTest, ListAndFailedConnectionsTellThisUserWhyADeviceCannotBeOpened) 
       {usable.slavePath(), "can be opened"}, {busy.slavePath(), "busy (another program holds it)"}, {"/dev/tavix-nothing", "not found"},
       {denied.slavePath(), "permission denied (install the udev rule packaging/70-tavix.rules, or join the group"}, {"/dev/null", "can be opened"}};
   for (char c : {'a', 'b', 'c', 'd', 'e'}) symlink(cases[c - 'a'].first.c_str(), (base + c).c_str());
-  EXPECT_EQ(shell(dir, "for d in a b c d e; do XDG_DATA_HOME=" + dir.path() + " " + nobody, "--device " + base + "$d 2>" + dir.file("$d") + " & done; wait; " + nobody + " " + program + " --list", program), 0);
+  EXPECT_EQ(shell(dir, "for d in a b c d e; do (XDG_DATA_HOME=" + dir.path() + " " + nobody, "--device " + base + "$d 2>" + dir.file("$d") + "; echo $? >" +
+                  dir.file("$d.status") + ") & done; wait; " + nobody + " " + program + " --list", program), 0);
   const std::string listed = readFile(dir.file("out"));
   EXPECT_EQ(std::count(listed.begin(), listed.end(), '*') + madeExclusive, 2) << listed;  // the legend and the chosen device
   for (char c : {'a', 'b', 'c', 'd', 'e'}) {
@@ -85,6 +86,7 @@ TEST(OptionsTest, ListAndFailedConnectionsTellThisUserWhyADeviceCannotBeOpened) 
     const std::string told = c == 'a' ? base + "a: no answer to the version request"
                              : "cannot open " + base + c + ": " + (c == 'e' ? "it opens, but not as a serial line at 230400 bit/s" : cases[c - 'a'].second);
     EXPECT_NE(readFile(dir.file(std::string(1, c))).find("tavixDisp: " + told), std::string::npos) << readFile(dir.file(std::string(1, c)));
+    EXPECT_EQ(readFile(dir.file(c + std::string(".status"))), c == 'a' ? "4\n" : "3\n") << "no answer, else cannot open";
     unlink((base + c).c_str());
   }
   close(exclusive);
