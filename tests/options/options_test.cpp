@@ -12,8 +12,9 @@ namespace {
 using namespace app_test;
 
 // Runs "prefix program args" in a shell with standard output and error into dir/out and dir/out.err.
-int shell(const TempDir& dir, const std::string& prefix, const std::string& args, const std::string& program = TAVIX_BUILD_DIR "tavixDisp") {
-  const int status = std::system((prefix + " " + program + " " + args + " >" + dir.file("out") + " 2>" + dir.file("out.err")).c_str());
+int shell(const TempDir& dir, const std::string& prefix, const std::string& args, const std::string& program = TAVIX_BUILD_DIR "tavixDisp",
+          const std::string& out = "out") {
+  const int status = std::system((prefix + " " + program + " " + args + " >" + dir.file(out) + " 2>" + dir.file(out + ".err")).c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -44,11 +45,13 @@ TEST(OptionsTest, DeviceBaudRecordVerboseAndPageAddressApplyToARunOnADeviceDisco
                     "--device=" + unit.path() + " --baud 115200 --record=" + dir.file("rec") + " --verbose --"), 0);
   });
   const std::string sent("\x1b[2JHi\x82\xa0\0\xfe\x1b@0;0;8;8;0;0;31744z", 30);
-  EXPECT_TRUE(waitFor([&] { return unit.keepAlives() >= 3; }) && unit.send(sent));
-  EXPECT_TRUE(waitFor([&] { return readFile(dir.file("rec")).size() >= 47; }));
+  EXPECT_TRUE(waitFor([&] { return unit.keepAlives() >= 3; }));
+  // A second program on the same device is turned away; the first keeps its link and its line.
+  EXPECT_EQ(shell(dir, "XDG_DATA_HOME=" + dir.path() + " timeout 60", "--device " + unit.path(), TAVIX_BUILD_DIR "tavixDisp", "second"), kExitCannotConnect);
+  EXPECT_NE(readFile(dir.file("second.err")).find("tavixDisp: cannot open " + unit.path() + ": busy"), std::string::npos) << readFile(dir.file("second.err"));
+  EXPECT_TRUE(unit.send(sent) && waitFor([&] { return readFile(dir.file("rec")).size() >= 47; }));
   termios line{};  // the line as the program set it up
-  const int fd = open(unit.path().c_str(), O_RDWR | O_NOCTTY), got = tcgetattr(fd, &line);
-  EXPECT_TRUE(got == 0 && cfgetospeed(&line) == B115200 && close(fd) == 0);
+  EXPECT_TRUE(tcgetattr(unit.lineFd(), &line) == 0 && cfgetospeed(&line) == B115200);
   unit.unplug();
   EXPECT_TRUE(waitFor([&] { return readFile(dir.file("out.err")).find("link lost\n") != std::string::npos; }));
   kill(std::stoi(readFile(dir.file("pid"))), SIGTERM);
