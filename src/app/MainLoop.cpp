@@ -104,6 +104,8 @@ void MainLoop::present() {
 
 bool MainLoop::inputFrame(bool timed) {
   HumanInputsSDL& input = parts.input;
+  const ScreenPlacement before = parts.screen.placement();
+  input.screenArea = {before.x, before.y, kScreenWidth * before.scale, kScreenHeight * before.scale};
   const bool happened = input.ProcessInputs(timed);
   screenshots.pass(parts.screen, input.GetKey(), SDL_GetTicks());
   if (!happened) return false;
