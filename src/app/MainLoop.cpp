@@ -129,7 +129,12 @@ void MainLoop::handleWindowEvent(const SDL_WindowEvent& event) {
       screen.resumeUpdate();
     }
   } else if (event.event == SDL_WINDOWEVENT_MOVED) {
-    storeWindowMove(parts.prefs, event.data1, event.data2);
+    // The move tells where the window's content went; a new window is put
+    // by its outer corner, the window manager's frame included: that corner
+    // puts it back at the same place.
+    int top = 0, left = 0;
+    SDL_GetWindowBordersSize(screen.getWindow(), &top, &left, nullptr, nullptr);
+    storeWindowMove(parts.prefs, event.data1 - left, event.data2 - top);
   } else if (event.event == SDL_WINDOWEVENT_RESIZED) {
     parts.scale = snappedScale(event.data1, event.data2);
     screen.resizeWindow(kScreenWidth * parts.scale, kScreenHeight * parts.scale);

@@ -4,7 +4,8 @@
 #   e2e.sh package BUILD  the Debian package, unpacked, draws the demo and answers a key
 #   e2e.sh screenshot BUILD  F12 saves the screen; a recording of the unit replays to the same screen
 #   e2e.sh fullscreen BUILD  under a window manager, F11 shows the screen centred at a whole scale
-#                            on black, clicks report screen pixels, F11 again gives the window back
+#                            on black, clicks report screen pixels (none on the border), F11 again gives
+#                            the window back; four starts and quits open the window at the same place
 set -euo pipefail
 MODE=$1 BUILD=$(cd "$2" && pwd) W=$(mktemp -d /tmp/tavix_e2e.XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$W"' EXIT
@@ -64,14 +65,19 @@ if [ "$MODE" = fullscreen ]; then
   openbox --config-file /dev/null >/dev/null 2>&1 &
   managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; }
   retry managed || fail "no window manager"
+  PREFS=$W/.local/share/tavixProject/tavixDispDemo/tavixDisp.prefs  # the window's outer corner at (300, 200)
+  mkdir -p "${PREFS%/*}" && printf 'window_x = 300\nwindow_y = 200\n' >"$PREFS"
 fi
-HOME=$W env -u SDL_VIDEODRIVER -u XDG_DATA_HOME "$DEMO" --record "$W/rx" "${ARGS[@]}" >"$W/log" 2>&1 &
-DEMO_PID=$!
-WID=$(timeout 20 xdotool search --sync --name T.A.V.I.X | head -1) || fail "no window"
-# The main loop runs once a keep-alive follows the answered version request.
-started() { hex <"$W/rx" | grep -q "79 00 fe"; }
-retry started 2>/dev/null || fail "the main loop did not start"
-xdotool windowfocus --sync "$WID"
+start() {
+  HOME=$W env -u SDL_VIDEODRIVER -u XDG_DATA_HOME "$DEMO" --record "$W/rx" "${ARGS[@]}" >"$W/log" 2>&1 &
+  DEMO_PID=$!
+  WID=$(timeout 20 xdotool search --sync --onlyvisible --name T.A.V.I.X | head -1) || fail "no window"
+  # The main loop runs once a keep-alive follows the answered version request.
+  started() { hex <"$W/rx" | grep -q "79 00 fe"; }
+  retry started 2>/dev/null || fail "the main loop did not start"
+  xdotool windowfocus --sync "$WID"
+}
+start
 
 # x,y=RRGGBB ...: the window shows these pixels.
 shows() {
@@ -108,10 +114,14 @@ if [ "$MODE" = fullscreen ]; then
   xdotool key F11
   retry eval '[ "$(geometry)" = "$WINDOWED" ]' || fail "left fullscreen at $(geometry), was $WINDOWED"
   retry shows 0,0=F8F8F8 100,50=F80000 110,60=F8F8F8 || fail "the window does not show the screen again"
-  kill -TERM "$DEMO_PID" && wait "$DEMO_PID" || true
-  PREFS=$(find "$W" -name 'tavixDisp*.prefs' | head -1)
-  [ -s "$PREFS" ] && ! grep 'window_[wh] =' "$PREFS" | grep -qvE '(w = 640|h = 384)$' || fail "$(cat "$PREFS")"
   arrived || fail "F11 reached the unit: '$(reports)'"
+  for run in 2 3 4; do  # each start and quit leaves the window where it was
+    kill -TERM "$DEMO_PID" && wait "$DEMO_PID" || true
+    start
+    [ "$(geometry)" = "$WINDOWED" ] || fail "start $run put the window at $(geometry), the first at $WINDOWED"
+  done
+  kill -TERM "$DEMO_PID" && wait "$DEMO_PID" || true
+  grep -q 'window_x = 300' "$PREFS" && grep -q 'window_y = 200' "$PREFS" && ! grep 'window_[wh] =' "$PREFS" | grep -qvE '(w = 640|h = 384)$' || fail "$(cat "$PREFS")"
   exit 0
 fi
 
