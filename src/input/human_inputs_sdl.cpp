@@ -219,8 +219,11 @@ bool HumanInputsSDL::ProcessInputs(bool countsRepeats) {
   waiting = false;
   SDL_Event ev;
   while (SDL_PeepEvents(&ev, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
-    const bool windowChange = ev.type == SDL_WINDOWEVENT && (ev.window.event == SDL_WINDOWEVENT_MOVED ||
-                                                             ev.window.event == SDL_WINDOWEVENT_RESIZED);
+    // A quit too waits for the next frame behind a move or resize, which is
+    // then stored before the program ends.
+    const bool windowChange = ev.type == SDL_QUIT ||
+                              (ev.type == SDL_WINDOWEVENT && (ev.window.event == SDL_WINDOWEVENT_MOVED ||
+                                                              ev.window.event == SDL_WINDOWEVENT_RESIZED));
     const bool bears = bearsReport(ev);
     if ((bears && reported) || (windowChange && lastWindowEvent.type != 0)) {
       waiting = true;
