@@ -17,6 +17,7 @@
 #include "app/MainLoop.h"
 #include "app/SessionRecorder.h"
 #include "app/WindowRules.h"
+#include "app/quitWaiting.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
 #include "protocol/FirmwareVersion.h"
@@ -178,10 +179,13 @@ private:
 
   // Opens the port, wakes the unit and asks for its firmware version. Sets
   // the quit flag when the unit cannot be reached, and returns the exit
-  // status that tells why; 0 when connected.
+  // status that tells why; 0 when connected. A quit asked for meanwhile
+  // ends the handshake at once: the quit flag is set, the preference file
+  // written and 0 returned; one asked for while an alert is up answers it.
   int connect() {
     bool opened = false;
     for (int attempt = 0; attempt < kOpenAttempts && !opened; ++attempt) {
+      if (quitWaiting()) return quitNow(0);
       opened = link->OpenPort(devicePath.c_str(), baudrate);
       if (!opened) {
         SDL_Delay(kOpenRetryPauseMs);
@@ -190,7 +194,7 @@ private:
     if (!opened) {
       DisplayErrorDialog(config, kCannotConnect, (kExitText + log.unreachable(devicePath, baudrate)).c_str());
       quit = true;
-      return kExitCannotConnect;
+      return quitWaiting() ? quitNow(kExitCannotConnect) : kExitCannotConnect;
     }
 
     log.event("opened " + devicePath + " at " + std::to_string(baudrate) + " bit/s");
@@ -204,6 +208,7 @@ private:
           parseOneByte();
           break;
         case HandshakeSteps::Pause:
+          if (quitWaiting()) return quitNow(0);
           SDL_Delay(kPollPauseMs);
           break;
         case HandshakeSteps::ShowSettled:
@@ -233,6 +238,13 @@ private:
     quit = true;
     writePrefsData(config, kPrefsFile, prefs);
     return kExitTimedOut;
+  }
+
+  // Ends the run with status, as a quit in the main loop does.
+  int quitNow(int status) {
+    quit = true;
+    writePrefsData(config, kPrefsFile, prefs);
+    return status;
   }
 
   void parseOneByte() {

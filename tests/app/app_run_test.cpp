@@ -66,6 +66,10 @@ TEST_F(AppTest, ADeviceThatCannotBeOpenedEndsTheRunWithItsOwnStatusAndTheAlertTe
   ASSERT_EQ(alerts.size(), 1u);
   EXPECT_EQ(alerts[0].header + "|" + alerts[0].message,
             "The connection with T.A.V.I.X cannot be established.|Exit tavixDisp.\ncannot open " + dir.file("none") + ": not found");
+  AppConfig quitting = config(dir.file("none"));
+  quitting.probe = [](const AppProbe& probe) { SDL_Event quit{SDL_QUIT}; if (probe.stage == AppProbe::Started) SDL_PushEvent(&quit); };
+  EXPECT_EQ(runTavixDisp(quitting), 0) << "a quit while the port is being opened ends the run at once";
+  EXPECT_EQ(alerts.size(), 1u);
 }
 
 TEST_F(AppTest, ScreenThatCannotBeMadeAlertsThroughTheSettingsAndTheRunFails) {

@@ -122,6 +122,14 @@ if [ "$MODE" = fullscreen ]; then
   done
   kill -TERM "$DEMO_PID" && wait "$DEMO_PID" || true
   grep -q 'window_x = 300' "$PREFS" && grep -q 'window_y = 200' "$PREFS" && ! grep 'window_[wh] =' "$PREFS" | grep -qvE '(w = 640|h = 384)$' || fail "$(cat "$PREFS")"
+  # SIGTERM while the alert of a failed connection is up ends the program with that failure's status.
+  PREFS=$W/.local/share/tavixProject/tavixDisp/tavixDisp.prefs && mkdir -p "${PREFS%/*}" && printf 'baudrate = 9600\nenable_joystick = 0\n' >"$PREFS"
+  HOME=$W env -u SDL_VIDEODRIVER -u XDG_DATA_HOME "$BUILD/tavixDisp" --device "$W/none" >"$W/log" 2>&1 & DISP=$!
+  timeout 30 xdotool search --sync --onlyvisible --name "cannot be established" >/dev/null || fail "no alert"
+  kill -TERM $DISP && retry eval '! kill -0 $DISP 2>/dev/null' || fail "still running after SIGTERM"
+  STATUS=0 && wait $DISP || STATUS=$?
+  [ $STATUS = 3 ] && grep -q "cannot open $W/none: not found" "$W/log" || fail "ended with status $STATUS"
+  grep -q '^; baudrate' "$PREFS" || fail "the preferences were not written at the quit: $(cat "$PREFS")"
   exit 0
 fi
 
