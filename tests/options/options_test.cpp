@@ -79,7 +79,7 @@ TEST(OptionsTest, ListAndFailedConnectionsTellThisUserWhyADeviceCannotBeOpened) 
   const std::pair<std::string, std::string> cases[] = {  // device, what the user is told
       {usable.slavePath(), "can be opened"}, {busy.slavePath(), "busy (another program holds it)"}, {"/dev/tavix-nothing", "not found"},
       {denied.slavePath(), "permission denied (install the udev rule packaging/70-tavix.rules, or join the group"}, {"/dev/null", "can be opened"}};
-  for (char c : {'a', 'b', 'c', 'd', 'e'}) symlink(cases[c - 'a'].first.c_str(), (base + c).c_str());
+  for (char c : {'a', 'b', 'c', 'd', 'e'}) ASSERT_EQ(symlink(cases[c - 'a'].first.c_str(), (base + c).c_str()), 0);
   EXPECT_EQ(shell(dir, "for d in a b c d e; do (XDG_DATA_HOME=" + dir.path() + " " + nobody, "--device " + base + "$d 2>" + dir.file("$d") + "; echo $? >" +
                   dir.file("$d.status") + ") & done; wait; " + nobody + " " + program + " --list", program), 0);
   const std::string listed = readFile(dir.file("out"));
