@@ -9,7 +9,7 @@
 set -euo pipefail
 MODE=$1 BUILD=$(cd "$2" && pwd) W=$(mktemp -d /tmp/tavix_e2e.XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$W"' EXIT
-TOOLS="Xvfb xdotool"; [ "$MODE" = package ] && TOOLS+=" cpack dpkg-deb import convert lintian"; [ "$MODE" = screenshot ] && TOOLS+=" import compare"
+TOOLS="Xvfb xdotool"; [ "$MODE" = package ] && TOOLS+=" cpack dpkg-deb import convert lintian appstreamcli desktop-file-validate"; [ "$MODE" = screenshot ] && TOOLS+=" import compare"
 [ "$MODE" = fullscreen ] && TOOLS+=" openbox import convert"
 for t in $TOOLS; do command -v "$t" >/dev/null || { echo "e2e.$MODE: $t missing"; exit 77; }; done
 fail() { echo "e2e.$MODE: $*"; tail -20 "$W/log"; exit 1; }
@@ -19,10 +19,18 @@ retry() { for _ in $(seq 100); do "$@" && return; sleep 0.2; done; false; }
 DEMO=$BUILD/tavixDispDemo ARGS=(--replay /dev/null)
 if [ "$MODE" = package ]; then
   (cd "$BUILD" && cpack -G DEB -B "$W/pkg" >"$W/log" 2>&1) || fail "cpack failed"
-  lintian --fail-on error,warning "$W"/pkg/tavixdisp_*.deb >"$W/log" 2>&1 || fail "lintian finds fault with the package"
+  lintian --pedantic -I --fail-on error,warning "$W"/pkg/tavixdisp_*.deb >"$W/log" 2>&1 && ! grep -E "hardening|keywords" "$W/log" ||
+    fail "lintian finds fault with the package"
   dpkg -x "$W"/pkg/tavixdisp_*.deb "$W/root"
   mkdir -p "$W/root/usr/share/fonts/truetype" && ln -s /usr/share/fonts/truetype/misaki "$W/root/usr/share/fonts/truetype/"  # fonts-misaki
-  [ -f "$W/root/usr/share/applications/tavixDisp.desktop" ] || fail "the package has no menu entry"
+  U=$W/root/usr/share && desktop-file-validate "$U"/applications/*.desktop >"$W/log" 2>&1 && appstreamcli validate --no-net "$U"/metainfo/*.xml >"$W/log" 2>&1 ||
+    fail "the menu entries or the software centre's metadata are not valid"
+  grep -q "The MIT licence" "$U/doc/tavixdisp/copyright" && grep -q "Copyright (c) 2026 The tavixDisp developers" "${BASH_SOURCE%/*}/../../LICENSE" || fail "no licence"
+  completes() {  # completes PROGRAM WORDS... EXPECTED: bash completes the last word to EXPECTED, among others
+    (. "$U/bash-completion/completions/${1##*/}" && COMP_WORDS=("${@:1:$#-1}") COMP_CWORD=$(($# - 2)) && _tavix && [[ " ${COMPREPLY[*]} " == *" ${!#} "* ]])
+  }
+  completes "$W/root/usr/bin/tavixDisp" --dev --device && completes "$W/root/usr/bin/tavixSim" --li --link &&
+    completes "$W/root/usr/bin/tavixDisp" --device = /dev/nul /dev/null || fail "no shell completion"
   DEMO=$W/root/usr/bin/tavixDispDemo ARGS=()
 fi
 Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$W/display" 2>/dev/null &
