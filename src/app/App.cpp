@@ -37,6 +37,8 @@ const uint32_t kDefaultBaudrate = 230400;
 const int kOpenAttempts = 20;
 const uint32_t kOpenRetryPauseMs = 100;
 const uint32_t kPollPauseMs = 1;
+// How often the handshake looks whether the user asked to quit.
+const uint32_t kQuitLookMs = 20;
 
 // The alert's message is this line, then the reason told on standard error.
 const char kExitText[] = "Exit tavixDisp.\n";
@@ -193,22 +195,28 @@ private:
     }
     if (!opened) {
       DisplayErrorDialog(config, kCannotConnect, (kExitText + log.unreachable(devicePath, baudrate)).c_str());
+      if (quitWaiting()) return quitNow(kExitCannotConnect);
       quit = true;
-      return quitWaiting() ? quitNow(kExitCannotConnect) : kExitCannotConnect;
+      return kExitCannotConnect;
     }
 
     log.event("opened " + devicePath + " at " + std::to_string(baudrate) + " bit/s");
     link->write(&unit_wire::kKeepAlive, 1);
     screen->stopUpdate();
     HandshakeSteps steps(SDL_GetTicks());
+    uint32_t lookedForQuit = SDL_GetTicks();
     for (bool going = true; going;) {
+      // Also while the unit keeps sending, without asking the window system at every byte.
+      if (SDL_GetTicks() - lookedForQuit >= kQuitLookMs) {
+        lookedForQuit = SDL_GetTicks();
+        if (quitWaiting()) return quitNow(0);
+      }
       const bool byteWaiting = link->getReadableBytes() != 0;
       switch (steps.next(byteWaiting, parser->fwVersion != 0, SDL_GetTicks())) {
         case HandshakeSteps::ParseByte:
           parseOneByte();
           break;
         case HandshakeSteps::Pause:
-          if (quitWaiting()) return quitNow(0);
           SDL_Delay(kPollPauseMs);
           break;
         case HandshakeSteps::ShowSettled:
