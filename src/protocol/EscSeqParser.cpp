@@ -90,7 +90,8 @@ EscSeqParser::EscSeqParser(ScreenIntf* disp)
       fieldValue(0),
       converter(iconv_open("UTF-8", "sjis")),
       conversionCacheEnabled(true),
-      conversions(kConversionSlots, Conversion{Conversion::Unknown, {}}) {
+      conversions(kConversionSlots, Conversion{Conversion::Unknown, {}}),
+      observer(nullptr) {
   seqBuffer.reserve(kMaxKeptLength);
 }
 
@@ -113,6 +114,7 @@ void EscSeqParser::ParseByte(unsigned char c) {
     case State::Escape:
       if (!isCollected(c)) {
         seqState = State::Text;  // Interrupted: nothing kept, c is text or control (ESC starts anew).
+        drop(ParseObserver::Dropped::Interrupted, false);
         textByte(c);
       } else if (c == kIntroCsi || c == kIntroUnit || c == kIntroCharset94 || c == kIntroCharsetMulti) {
         seqBuffer.push_back(static_cast<char>(c));
@@ -129,6 +131,7 @@ void EscSeqParser::ParseByte(unsigned char c) {
     case State::Collect:
       if (!isCollected(c)) {
         seqState = State::Text;  // Interrupted: the sequence is abandoned, c is text or control.
+        drop(ParseObserver::Dropped::Interrupted, false);
         textByte(c);
       } else if (isParameterByte(c)) {
         collectParameter(c);
@@ -138,6 +141,7 @@ void EscSeqParser::ParseByte(unsigned char c) {
         seqState = State::Text;  // Final byte: complete.
       } else {
         seqState = State::Text;  // Malformed: the sequence and c are dropped.
+        drop(ParseObserver::Dropped::Malformed);
       }
       return;
   }
@@ -214,6 +218,7 @@ void EscSeqParser::textByte(unsigned char c) {
       return;
     }
     // A lead byte without its trail byte is dropped; c goes on as usual.
+    drop(ParseObserver::Dropped::LeadWithoutTrail, false);
   }
 
   switch (c) {
@@ -228,6 +233,7 @@ void EscSeqParser::textByte(unsigned char c) {
     case kVerticalTab:
     case kFormFeed:
     case kDel:
+      drop(ParseObserver::Dropped::ControlByte);
       return;
     case kEsc:
       seqBuffer.clear();
@@ -244,8 +250,9 @@ void EscSeqParser::textByte(unsigned char c) {
     sjisLead = c;
   } else if (c >= kKanaFirst && c <= kKanaLast) {
     drawCharacter(0, c);
+  } else {
+    drop(ParseObserver::Dropped::ControlByte);  // The remaining control bytes.
   }
-  // Remaining control bytes are ignored.
 }
 
 // Draws one Shift_JIS character: a half-width one has lead 0. The outcome
@@ -263,6 +270,8 @@ void EscSeqParser::drawCharacter(unsigned char lead, unsigned char trail) {
   }
   if (kept.state == Conversion::Drawn) {
     display->puts_(kept.utf8, 0);
+  } else {
+    drop(ParseObserver::Dropped::NotInTable);
   }
 }
 
@@ -273,6 +282,8 @@ void EscSeqParser::drawConverted(char* in, std::size_t inLen) {
   char out[kConvertedSize];
   if (convert(in, inLen, out, sizeof out)) {
     display->puts_(out, 0);
+  } else {
+    drop(ParseObserver::Dropped::NotInTable);
   }
 }
 
