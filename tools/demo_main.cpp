@@ -54,6 +54,14 @@ int main(int argc, char** argv) {
                 simOptionsHelp());
     return 0;
   }
+  if (options.version) {
+    std::printf("tavixDispDemo %s\n", TAVIX_VERSION);
+    return 0;
+  }
+  if (!options.decodeFile.empty() || !options.pngFile.empty()) {
+    std::fprintf(stderr, "tavixDispDemo: --decode and --png are tavixSim's\n");
+    return 2;
+  }
 
   SimulatedUnit unit;
   if (!unit.start(options, error)) {

@@ -13,9 +13,9 @@
 #include "app/DeviceDiscovery.h"
 #include "app/Globals.h"
 #include "app/HandshakeSteps.h"
+#include "app/LinkJournal.h"
 #include "app/LinkSupervisor.h"
 #include "app/MainLoop.h"
-#include "app/SessionRecorder.h"
 #include "app/WindowRules.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
@@ -70,7 +70,8 @@ std::string withTrailingSlash(std::string dir) {
 // them while they live.
 class TavixApp {
 public:
-  explicit TavixApp(const AppConfig& config) : config(config), log(config.verbose), recorder(config.recordFile) {}
+  explicit TavixApp(const AppConfig& config)
+      : config(config), log(config.verbose), journal(config.recordFile, config.traceFile) {}
   ~TavixApp() { release(); }
   TavixApp(const TavixApp&) = delete;
   TavixApp& operator=(const TavixApp&) = delete;
@@ -146,13 +147,15 @@ private:
       wake.type = type;
       SDL_PushEvent(&wake);
     });
-    parser.reset(new EscSeqParser(screen.get()));
+    parser.reset(new EscSeqParser(journal.screenFor(screen.get())));
+    journal.watch(*parser);
 
     if (prefs.count(kPrefBaudrate) == 0) {
       prefs[kPrefBaudrate] = kDefaultBaudrate;
       writePrefsData(config, kPrefsFile, prefs);
     }
     baudrate = config.baudrate != 0 ? config.baudrate : prefs[kPrefBaudrate] != 0 ? prefs[kPrefBaudrate] : kDefaultBaudrate;
+    journal.begin(devicePath, baudrate);
 
     probe(AppProbe::Started);
     return 0;
@@ -202,11 +205,12 @@ private:
     }
 
     log.event("opened " + devicePath + " at " + std::to_string(baudrate) + " bit/s");
-    link->write(&unit_wire::kKeepAlive, 1);
+    journal.opened(devicePath, baudrate);
+    send(&unit_wire::kKeepAlive, 1);
     screen->stopUpdate();
     HandshakeSteps steps(SDL_GetTicks());
     for (bool going = true; going;) {
-      const bool byteWaiting = link->getReadableBytes() != 0;
+      const bool byteWaiting = handshakeNext < handshakeCount || link->getReadableBytes() != 0;
       switch (steps.next(byteWaiting, parser->fwVersion != 0, SDL_GetTicks())) {
         case HandshakeSteps::ParseByte:
           parseOneByte();
@@ -219,7 +223,7 @@ private:
           screen->stopUpdate();
           break;
         case HandshakeSteps::SendRequest:
-          link->write(unit_wire::kVersionRequest, unit_wire::kVersionRequestSize);
+          send(unit_wire::kVersionRequest, unit_wire::kVersionRequestSize);
           break;
         case HandshakeSteps::Done:
           going = false;
@@ -232,6 +236,7 @@ private:
 
     if (parser->fwVersion != 0) {
       log.event("the unit answered: firmware " + versionText(parser->fwVersion));
+      journal.firmware(parser->fwVersion);
       CheckNewFirmware(config, parser->fwVersion, prefs, getTodayDate());
       return;
     }
@@ -243,23 +248,38 @@ private:
     writePrefsData(config, kPrefsFile, prefs);
   }
 
-  void parseOneByte() {
-    unsigned char byte = 0;
-    link->read(&byte, 1);
-    recorder.add(&byte, 1);
-    parser->ParseByte(byte);
+  void send(const unsigned char* bytes, unsigned count) {
+    link->write(bytes, count);
+    journal.toUnit(bytes, count);
   }
 
+  // The handshake takes what waits in one piece, for the journal, and
+  // parses it a byte at a time.
+  void parseOneByte() {
+    if (handshakeNext == handshakeCount) {
+      handshakeCount = link->read(handshakeBytes, sizeof handshakeBytes);
+      handshakeNext = 0;
+      journal.fromUnit(handshakeBytes, handshakeCount);
+    }
+    if (handshakeNext < handshakeCount) journal.parse(*parser, handshakeBytes[handshakeNext++]);
+  }
+
+  // What the handshake took but did not parse, and what waits, is dropped.
   void discardWaitingBytes() {
     unsigned char bytes[CommSerial::kRingSize];
-    recorder.add(bytes, link->read(bytes, link->getReadableBytes()));
+    const unsigned count = link->read(bytes, link->getReadableBytes());
+    journal.fromUnit(bytes, count);
+    journal.discarded(std::string(reinterpret_cast<const char*>(handshakeBytes) + handshakeNext,
+                                  handshakeCount - handshakeNext) +
+                      std::string(reinterpret_cast<const char*>(bytes), count));
+    handshakeNext = handshakeCount = 0;
   }
 
   void mainLoop() {
     if (quit) {
       return;
     }
-    MainLoop loop({*screen, *input, *parser, *link, devicePath, baudrate, recorder, log, prefs, scale});
+    MainLoop loop({*screen, *input, *parser, *link, devicePath, baudrate, journal, log, prefs, scale});
     loop.run([this] { probe(AppProbe::LoopPass); }, [this] { writePrefsData(config, kPrefsFile, prefs); });
   }
 
@@ -303,7 +323,11 @@ private:
   uint32_t wakeEvent = 0;
   bool quit = false;
   const ConnectionLog log;
-  SessionRecorder recorder;
+  LinkJournal journal;
+  // What the handshake took from the link, parsed up to handshakeNext.
+  unsigned char handshakeBytes[CommSerial::kRingSize];
+  unsigned handshakeCount = 0;
+  unsigned handshakeNext = 0;
 };
 
 }  // namespace
