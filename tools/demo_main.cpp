@@ -71,6 +71,7 @@ int main(int argc, char** argv) {
 
   AppConfig config;
   config.devicePath = unit.devicePath();
+  config.imagesDir = options.imagesDir;
   char* prefPath = SDL_GetPrefPath("tavixProject", "tavixDispDemo");
   if (prefPath != nullptr) {
     config.prefsDir = prefPath;

@@ -16,6 +16,7 @@
 #include "app/LinkJournal.h"
 #include "app/LinkSupervisor.h"
 #include "app/MainLoop.h"
+#include "app/PictureFolders.h"
 #include "app/WindowRules.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
@@ -59,6 +60,11 @@ std::string versionText(uint32_t v) {
          "." + std::to_string(v & 0xFF);
 }
 
+// Image/ in a folder given with its trailing separator; none without one.
+std::string imageFolder(const std::string& dir) {
+  return dir.empty() ? dir : dir + "Image/";
+}
+
 std::string withTrailingSlash(std::string dir) {
   if (!dir.empty() && dir.back() != '/') {
     dir += '/';
@@ -71,7 +77,11 @@ std::string withTrailingSlash(std::string dir) {
 class TavixApp {
 public:
   explicit TavixApp(const AppConfig& config)
-      : config(config), log(config.verbose), journal(config.recordFile, config.traceFile) {}
+      : config(config),
+        log(config.verbose),
+        journal(config.recordFile, config.traceFile),
+        pictureFolders({config.imagesDir, imageFolder(prefsDirectory(config)), imageFolder(basePath())},
+                       [this](const std::string& text) { log.event(text); }) {}
   ~TavixApp() { release(); }
   TavixApp(const TavixApp&) = delete;
   TavixApp& operator=(const TavixApp&) = delete;
@@ -128,6 +138,7 @@ private:
       release();
       return 1;
     }
+    screen->setPictureLookup([this](const std::string& name) { return pictureFolders.find(name); });
     // The input state tells the program's window by its id; SDL numbers
     // windows per process, so ask rather than assume the first number.
     if (const uint32_t windowId = SDL_GetWindowID(screen->getWindow())) {
@@ -324,6 +335,7 @@ private:
   bool quit = false;
   const ConnectionLog log;
   LinkJournal journal;
+  PictureFolders pictureFolders;
   // What the handshake took from the link, parsed up to handshakeNext.
   unsigned char handshakeBytes[CommSerial::kRingSize];
   unsigned handshakeCount = 0;

@@ -42,6 +42,7 @@ struct AppConfig : Settings {
   uint32_t baudrate = 0;        // 0: the preference file's line speed
   std::string recordFile = {};  // empty: no recording of the session
   std::string traceFile = {};   // empty: no trace; "-": standard error
+  std::string imagesDir = {};   // pictures are looked for here first
   bool verbose = false;         // connection events on standard error
 };
 

@@ -43,7 +43,12 @@ const OptionRule kRules[] = {
        o.config.traceFile = v;
        return !v.empty();
      }},
-    {"--verbose", nullptr, "one line on standard error per connection event",
+    {"--images", "DIR", "look for pictures in DIR first",
+     [](Options& o, const std::string& v) {
+       o.config.imagesDir = v;
+       return !v.empty();
+     }},
+    {"--verbose", nullptr, "one line on standard error per connection event and picture folder",
      [](Options& o, const std::string&) {
        o.config.verbose = true;
        return true;

@@ -4,7 +4,11 @@
 #include <SDL_image.h>
 #include <SDL_ttf.h>
 
+#include <cstdio>
+
 #include "app/LinkDownScreen.h"
+#include "app/PictureFolders.h"
+#include "app/Prefs.h"
 #include "app/Recording.h"
 #include "app/WindowRules.h"
 #include "protocol/EscSeqParser.h"
@@ -74,6 +78,12 @@ bool renderRecording(const Recording& recording, const RenderRequest& request, s
       error = alert.header + ": " + alert.message;
       return 0;
     });
+    const std::string userFolder = prefsDirectory(Settings());
+    PictureFolders folders({request.imagesDir, userFolder.empty() ? "" : userFolder + "Image/", basePath + "Image/"},
+                           [&request](const std::string& text) {
+                             if (request.verbose) std::fprintf(stderr, "tavixSim: %s\n", text.c_str());
+                           });
+    screen.setPictureLookup([&folders](const std::string& name) { return folders.find(name); });
     if (screen.initialized) {
       play(recording, request.atMs, screen);
       SDL_Surface* shot = screen.captureScreen();

@@ -13,8 +13,10 @@ struct Recording;
 void decodeRecording(const Recording& recording, const std::function<void(const std::string&)>& write);
 
 struct RenderRequest {
-  std::string pngPath;            // where the 640 x 384 screen is saved
-  uint64_t atMs = UINT64_MAX;     // what had come by then is shown; all of it by default
+  std::string pngPath;         // where the 640 x 384 screen is saved
+  uint64_t atMs = UINT64_MAX;  // what had come by then is shown; all of it by default
+  std::string imagesDir;       // pictures are looked for here first, as the program does
+  bool verbose = false;        // each picture's folder on standard error
 };
 
 // Plays the unit's bytes and the link's losses up to atMs through the

@@ -36,7 +36,7 @@ constexpr int kLayerCount = 4;
 constexpr int kMaxSegmentBytes = 80;
 constexpr size_t kPrintwBufferSize = 100;
 constexpr size_t kFontPathExtra = 100;
-constexpr size_t kPicturePathSize = 512;
+constexpr size_t kPictureNameSize = 32;
 // Pictures kept decoded: at most 32, and at most 16 MiB (sixteen pictures of
 // the whole 640 x 384 screen).
 constexpr size_t kKeptPictures = 32;
@@ -677,15 +677,15 @@ void edispSDL::draw_ellipse(int layer, int filled, int cx, int cy, int rx, int r
 // ---- Pictures ----
 
 void edispSDL::draw_image(int picture, int layer, int x, int y) {
-  char path[kPicturePathSize];
-  SDL_snprintf(path, sizeof path, "%sImage/%d.jpg", basePath, picture);
-  drawPicture(path, layer, x, y);
+  char name[kPictureNameSize];
+  SDL_snprintf(name, sizeof name, "%d.jpg", picture);
+  drawPicture((findPicture ? findPicture(name) : std::string(basePath) + "Image/" + name).c_str(), layer, x, y);
 }
 
 void edispSDL::draw_image2(int picture, int layer, int folder, int x, int y) {
-  char path[kPicturePathSize];
-  SDL_snprintf(path, sizeof path, "%sImage/%d/%d.jpg", basePath, folder, picture);
-  drawPicture(path, layer, x, y);
+  char name[kPictureNameSize];
+  SDL_snprintf(name, sizeof name, "%d/%d.jpg", folder, picture);
+  drawPicture((findPicture ? findPicture(name) : std::string(basePath) + "Image/" + name).c_str(), layer, x, y);
 }
 
 // A picture kept from an earlier draw is copied while its file is unchanged;

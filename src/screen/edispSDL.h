@@ -7,6 +7,8 @@
 #include <SDL_ttf.h>
 #include <cstdarg>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "app/Settings.h"
@@ -105,6 +107,11 @@ public:
   int getLogicalHeight() const { return logicalH; }
   SDL_Window* getWindow() const { return window; }
 
+  // Where picture files are read: given a name such as "5.jpg" or
+  // "3/5.jpg", the path of the file. Without one, Image/ under the base path.
+  using PictureLookup = std::function<std::string(const std::string& name)>;
+  void setPictureLookup(PictureLookup lookup) { findPicture = std::move(lookup); }
+
   // Drawn characters are kept (per font, text, colours, underline and bold)
   // and reused (on by default); off, every character is rendered anew. The
   // pixels drawn are the same either way.
@@ -173,4 +180,5 @@ private:
   KeptCells keptCells;
   // Pictures decoded from their files, kept for drawing again.
   PictureCache pictures;
+  PictureLookup findPicture;
 };

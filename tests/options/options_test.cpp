@@ -4,9 +4,12 @@
 #include <sys/wait.h>
 #include <termios.h>
 
+#include <SDL_image.h>
+
 #include <regex>
 
 #include "app_harness.h"
+#include "picture_dir.h"
 
 namespace {
 using namespace app_test;
@@ -69,6 +72,28 @@ TEST(OptionsTest, DeviceBaudRecordTraceVerboseAndPageAddressApplyToARunOnADevice
       << readFile(dir.file("out.err"));
   EXPECT_EQ(shell(dir, "", "--decode " + dir.file("rec"), TAVIX_BUILD_DIR "tavixSim"), 0);
   EXPECT_EQ(readFile(dir.file("out")), trace);
+}
+
+TEST(OptionsTest, APictureIsTakenFromTheImagesFolderElseTheUsersElseBesideTheProgramAndVerboseTellsWhichOnce) {
+  TempDir dir;
+  screen_test::PictureDir images, user;  // user: the data folder tavixProject/tavixDisp/ under XDG_DATA_HOME
+  const std::string mine = user.base() + "tavixProject/tavixDisp/Image/";
+  ASSERT_TRUE(images.add("1.jpg", 8, 8, 250, 0, 0) && user.add("tavixProject/tavixDisp/Image/1.jpg", 8, 8, 0, 0, 250) &&
+              user.add("tavixProject/tavixDisp/Image/2.jpg", 8, 8, 0, 250, 0) && writeFile(dir.file("rec"), "\x1b@1;0;0;0I\x1b@2;0;8;0I\x1b@3;0;16;0I\x1b@2;0;24;0I"));
+  EXPECT_EQ(shell(dir, "XDG_DATA_HOME=" + user.base(), "--replay " + dir.file("rec") + " --png " + dir.file("s.png") + " --images " + images.base() + " --verbose",
+                  TAVIX_BUILD_DIR "tavixSim"), 0);
+  const std::pair<int, std::string> drawn[] = {{0, images.base() + "1.jpg"}, {8, mine + "2.jpg"}, {16, TAVIX_BUILD_DIR "Image/3.jpg"}, {24, mine + "2.jpg"}};
+  SDL_Surface* shot = IMG_Load(dir.file("s.png").c_str());
+  for (const auto& [x, file] : drawn) {  // the screen's pixel at (x + 4, 4) is the picture's at (4, 4)
+    SDL_Surface* picture = IMG_Load(file.c_str());
+    ASSERT_TRUE(shot && picture) << file;
+    const auto rgb = [](SDL_Surface* s, int px) { return std::string(static_cast<char*>(s->pixels) + 4 * s->pitch + px * 3, 3); };
+    EXPECT_EQ(rgb(shot, x + 4), rgb(picture, 4)) << file;
+    SDL_FreeSurface(picture);
+  }
+  SDL_FreeSurface(shot);
+  EXPECT_EQ(readFile(dir.file("out.err")), "tavixSim: picture 1.jpg from " + images.base() + "\ntavixSim: picture 2.jpg from " + mine +
+                                               "\ntavixSim: picture 3.jpg from " TAVIX_BUILD_DIR "Image/\n");
 }
 
 TEST(OptionsTest, ListAndFailedConnectionsTellThisUserWhyADeviceCannotBeOpened) {

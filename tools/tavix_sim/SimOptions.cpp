@@ -35,6 +35,8 @@ bool parseSimOptions(int argc, char** argv, SimOptions& options, std::string& er
       options.version = true;
     } else if (arg == "--log") {
       options.log = true;
+    } else if (arg == "--verbose") {
+      options.verbose = true;
     } else if (arg == "--fast") {
       options.fast = true;
     } else if (arg == "--firmware") {
@@ -89,5 +91,6 @@ const char* simToolsHelp() {
          "                     does, and end\n"
          "  --png OUT.png      with --replay, no device and no window: save the screen\n"
          "                     the recording leaves as OUT.png (640 x 384) and end\n"
-         "  --at SECONDS       with --png: the screen at this time of a timed recording\n";
+         "  --at SECONDS       with --png: the screen at this time of a timed recording\n"
+         "  --verbose          with --png: tell which folder each picture comes from\n";
 }

@@ -18,6 +18,7 @@ struct SimOptions {
   std::string pngFile;          // save the screen the replayed recording leaves here, and nothing else
   uint64_t atMs = UINT64_MAX;   // ... the screen at this time of it
   bool log = false;             // print the program's input reports to standard error
+  bool verbose = false;         // tell which folder each picture comes from
   bool help = false;
   bool version = false;
 };

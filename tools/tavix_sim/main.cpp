@@ -43,7 +43,7 @@ int render(const SimOptions& options) {
     return 2;
   }
   std::string error;
-  if (!renderRecording(recording, {options.pngFile, options.atMs}, error)) {
+  if (!renderRecording(recording, {options.pngFile, options.atMs, options.imagesDir, options.verbose}, error)) {
     std::fprintf(stderr, "tavixSim: %s\n", error.c_str());
     return 1;
   }
