@@ -81,15 +81,15 @@ void prepareProfile(const std::string& prefsDir, int scale) {
   Settings settings;
   settings.prefsDir = prefsDir;
   PreferenceMap prefs;
-  readPrefsData(settings, "tavixDisp.prefs", prefs);
-  prefs["checked_date"] = getTodayDate();
-  prefs.erase("window_w");
-  prefs.erase("window_h");
+  readPrefsData(settings, kPrefsFile, prefs);
+  prefs[kPrefCheckedDate] = getTodayDate();
+  prefs.erase(kPrefWindowW);
+  prefs.erase(kPrefWindowH);
   if (scale > 0) {
-    prefs["window_w"] = 640u * static_cast<uint32_t>(scale);
-    prefs["window_h"] = 384u * static_cast<uint32_t>(scale);
+    prefs[kPrefWindowW] = 640u * static_cast<uint32_t>(scale);
+    prefs[kPrefWindowH] = 384u * static_cast<uint32_t>(scale);
   }
-  writePrefsData(settings, "tavixDisp.prefs", prefs);
+  writePrefsData(settings, kPrefsFile, prefs);
 }
 
 // Presentations seen by the wrapper: the time and the parser's version

@@ -78,8 +78,8 @@ int main(int argc, char** argv) {
   Settings settings;
   settings.prefsDir = prefsDir;
   PreferenceMap prefs;
-  prefs["checked_date"] = getTodayDate();
-  writePrefsData(settings, "tavixDisp.prefs", prefs);
+  prefs[kPrefCheckedDate] = getTodayDate();
+  writePrefsData(settings, kPrefsFile, prefs);
   setenv("SDL_VIDEODRIVER", "dummy", 0);
 
   std::atomic<bool> inLoop{false};

@@ -38,7 +38,7 @@ edispSDL* screen() {
 void feed(benchmark::State& state, const std::string& stream, int charSize) {
   const bool cached = state.range(0) != 0;
   edispSDL* disp = screen();
-  disp->setGlyphCacheEnabled(cached);
+  disp->setKeptCellsEnabled(cached);
   disp->init_disp();
   disp->set_charsize(charSize);
   EscSeqParser parser(disp);
@@ -57,7 +57,7 @@ void feed(benchmark::State& state, const std::string& stream, int charSize) {
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(stream.size()));
   state.SetLabel(cached ? "cached" : "uncached");
-  disp->setGlyphCacheEnabled(true);
+  disp->setKeptCellsEnabled(true);
 }
 
 void BM_DenseAscii(benchmark::State& state) {

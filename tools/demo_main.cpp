@@ -15,7 +15,6 @@
 
 namespace {
 
-const char kPrefsFile[] = "tavixDisp.prefs";
 
 // The demo's unit reports a made-up firmware version: comparing it with the
 // maker's download page means nothing, so the day's check is marked done
@@ -25,7 +24,7 @@ void skipTodaysFirmwareCheck(const std::string& prefsDir) {
   settings.prefsDir = prefsDir;
   PreferenceMap prefs;
   readPrefsData(settings, kPrefsFile, prefs);
-  prefs["checked_date"] = getTodayDate();
+  prefs[kPrefCheckedDate] = getTodayDate();
   writePrefsData(settings, kPrefsFile, prefs);
 }
 

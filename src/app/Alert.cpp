@@ -57,13 +57,12 @@ std::string sanitizeUtf8(const std::string& text) {
   return out;
 }
 
-// The dummy and offscreen video drivers mean there is no one to answer a box;
-// asking SDL anyway could still open one on an X display and block.
+// Asking SDL for a box with an invisible driver could still open one on an
+// X display and block.
 bool displayAvailable() {
   const char* driver = SDL_GetCurrentVideoDriver();
   if (!driver) driver = SDL_GetHint(SDL_HINT_VIDEODRIVER);
-  if (!driver) return true;
-  return SDL_strcasecmp(driver, "dummy") != 0 && SDL_strcasecmp(driver, "offscreen") != 0;
+  return !invisibleVideoDriver(driver);
 }
 
 void writeToStandardError(const AlertRequest& request) {
@@ -136,8 +135,11 @@ void DisplayErrorDialog(const Settings& settings, const char* header, const char
   showAlert(settings, request);
 }
 
-int showAlert(const AlertRequest& request) { return showAlert(Settings(), request); }
 
 void DisplayErrorDialog(const char* header, const char* message) {
   DisplayErrorDialog(Settings(), header, message);
+}
+
+bool invisibleVideoDriver(const char* driver) {
+  return driver != nullptr && (SDL_strcasecmp(driver, "dummy") == 0 || SDL_strcasecmp(driver, "offscreen") == 0);
 }

@@ -12,5 +12,8 @@ int showAlert(const Settings& settings, const AlertRequest& request);
 void DisplayErrorDialog(const Settings& settings, const char* header, const char* message);
 
 // The same with the default settings: the platform's message box.
-int showAlert(const AlertRequest& request);
 void DisplayErrorDialog(const char* header, const char* message);
+
+// The video driver shows nothing (SDL's dummy and offscreen drivers):
+// there is no window to see and no one to answer a box.
+bool invisibleVideoDriver(const char* driver);

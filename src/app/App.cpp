@@ -20,15 +20,13 @@
 #include "app/WindowRules.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
+#include "protocol/FirmwareVersion.h"
 #include "protocol/UnitWire.h"
 #include "screen/edispSDL.h"
 #include "serial/CommSerial.h"
 
 namespace {
 
-const char kPrefsFile[] = "tavixDisp.prefs";
-const char kPrefBaudrate[] = "baudrate";
-const char kPrefEnableJoystick[] = "enable_joystick";
 
 const char kTitleFormat[] = "T.A.V.I.X - %s";
 // No window has this id: the digit-key button group stays off.
@@ -50,14 +48,7 @@ const char kNoDisplay[] = "No display found: only a video driver that shows noth
 // nothing; only a driver the user asked for by name is taken as meant.
 bool onlyInvisibleVideo() {
   const char* asked = SDL_getenv("SDL_VIDEODRIVER");
-  const char* driver = SDL_GetCurrentVideoDriver();
-  return (asked == nullptr || *asked == '\0') && driver != nullptr &&
-         (SDL_strcasecmp(driver, "offscreen") == 0 || SDL_strcasecmp(driver, "dummy") == 0);
-}
-
-std::string versionText(uint32_t v) {
-  return std::to_string(v >> 24) + "." + std::to_string((v >> 16) & 0xFF) + "." + std::to_string((v >> 8) & 0xFF) +
-         "." + std::to_string(v & 0xFF);
+  return (asked == nullptr || *asked == '\0') && invisibleVideoDriver(SDL_GetCurrentVideoDriver());
 }
 
 // Image/ in a folder given with its trailing separator; none without one.
@@ -131,8 +122,8 @@ private:
     SDL_snprintf(title, sizeof title, kTitleFormat, devicePath.c_str());
     const WindowGeometry window = startWindow(prefs);
     const std::string base = basePath();
-    screen.reset(
-        new edispSDL(title, window.x, window.y, kScreenWidth, kScreenHeight, base.c_str(), config.alertSink));
+    screen.reset(new edispSDL(title, window.x, window.y, kScreenWidth, kScreenHeight, base.c_str(),
+                              [this](const char* what, const char* why) { DisplayErrorDialog(config, what, why); }));
     disp = screen.get();
     if (!screen->initialized) {
       release();
@@ -246,7 +237,7 @@ private:
     discardWaitingBytes();
 
     if (parser->fwVersion != 0) {
-      log.event("the unit answered: firmware " + versionText(parser->fwVersion));
+      log.event("the unit answered: firmware " + firmwareVersionText(parser->fwVersion));
       journal.firmware(parser->fwVersion);
       CheckNewFirmware(config, parser->fwVersion, prefs, getTodayDate());
       return;

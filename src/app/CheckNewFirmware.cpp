@@ -4,25 +4,19 @@
 
 #include "app/Alert.h"
 #include "app/getServerFwVersion.h"
+#include "protocol/FirmwareVersion.h"
 
 namespace {
 
-const char kPrefsFile[] = "tavixDisp.prefs";
-const char kCheckedDate[] = "checked_date";
-const char kCheckedFwVer[] = "checked_fw_ver";
 
 enum PromptButton { kDownload = 0, kLater = 1 };
 
 // True only when the user chose to download; a prompt that could not be
 // shown counts as "Later".
 bool userWantsDownload(const Settings& settings, uint32_t latest) {
-  char message[256];
-  SDL_snprintf(message, sizeof message, "Latest Version: %d.%d.%d.%d", static_cast<int>(latest >> 24),
-               static_cast<int>((latest >> 16) & 255), static_cast<int>((latest >> 8) & 255),
-               static_cast<int>(latest & 255));
   AlertRequest request;
   request.header = "A new firmware version is available.";
-  request.message = message;
+  request.message = "Latest Version: " + firmwareVersionText(latest);
   request.buttons = {"Download", "Later"};
   request.defaultButton = kDownload;
   request.informational = true;
@@ -36,18 +30,18 @@ void CheckNewFirmware(uint32_t fwVersion, PreferenceMap& prefs) {
 }
 
 void CheckNewFirmware(const Settings& settings, uint32_t fwVersion, PreferenceMap& prefs, uint32_t today) {
-  const auto checked = prefs.find(kCheckedDate);
+  const auto checked = prefs.find(kPrefCheckedDate);
   const bool due = checked == prefs.end() || checked->second != today;
   if (due) {
-    if (prefs.count(kCheckedFwVer) == 0 || prefs[kCheckedFwVer] < fwVersion) {
-      prefs[kCheckedFwVer] = fwVersion;
+    if (prefs.count(kPrefCheckedFwVer) == 0 || prefs[kPrefCheckedFwVer] < fwVersion) {
+      prefs[kPrefCheckedFwVer] = fwVersion;
     }
     const uint32_t latest = getServerFwVersion(settings);
-    if (latest != 0 && latest > prefs[kCheckedFwVer] && userWantsDownload(settings, latest)) {
+    if (latest != 0 && latest > prefs[kPrefCheckedFwVer] && userWantsDownload(settings, latest)) {
       OpenFirmwareURL(settings);
-      prefs[kCheckedFwVer] = latest;
+      prefs[kPrefCheckedFwVer] = latest;
     }
   }
-  prefs[kCheckedDate] = today;
+  prefs[kPrefCheckedDate] = today;
   writePrefsData(settings, kPrefsFile, prefs);
 }

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "app/writeAll.h"
+
 LogFile::LogFile(const std::string& path, const char* what) : path(path), what(what) {
   if (path.empty()) return;
   if (path == "-") {
@@ -27,16 +29,7 @@ LogFile::~LogFile() {
 }
 
 void LogFile::write(const char* bytes, std::size_t count) {
-  while (fd >= 0 && count > 0) {
-    const ssize_t written = ::write(fd, bytes, count);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) {
-      stop(false, written < 0 ? errno : ENOSPC);
-      return;
-    }
-    bytes += written;
-    count -= static_cast<std::size_t>(written);
-  }
+  if (fd >= 0 && count > 0 && !writeAll(fd, bytes, count)) stop(false, errno);
 }
 
 // "tavixDisp: no recording, cannot write to FILE: reason" when it cannot be

@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+#include "app/writeAll.h"
+
 namespace {
 
 const char kPrefsOrg[] = "tavixProject";
@@ -104,19 +106,6 @@ bool parseEntry(const unsigned char* text, size_t len, std::string* name, uint32
 // Links followed from the preference file to the file they lead to.
 const int kMaxLinkHops = 40;
 
-bool writeAll(int fd, const std::string& data) {
-  for (size_t done = 0; done < data.size();) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      if (n == 0) errno = ENOSPC;  // nothing taken: no room
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 bool readAll(int fd, std::string& data) {
   char chunk[4096];
   for (ssize_t n; (n = ::read(fd, chunk, sizeof chunk)) != 0;) {
@@ -188,7 +177,7 @@ int replaceFile(const std::string& path, const std::string& contents) {
   struct stat old;
   if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
 
-  int error = writeAll(fd, contents) && ::fsync(fd) == 0 ? 0 : errno;
+  int error = writeAll(fd, contents.data(), contents.size()) && ::fsync(fd) == 0 ? 0 : errno;
   if (::close(fd) != 0 && error == 0) error = errno;
   if (error == 0 && ::rename(tempPath.c_str(), path.c_str()) != 0) error = errno;
   if (error != 0) ::unlink(tempPath.c_str());
@@ -211,11 +200,11 @@ int writeInPlace(const std::string& path, const std::string& contents, bool& dam
     error = EINVAL;
   } else if (!readAll(fd, old)) {
     error = errno;
-  } else if (::lseek(fd, 0, SEEK_SET) != 0 || !writeAll(fd, contents) ||
+  } else if (::lseek(fd, 0, SEEK_SET) != 0 || !writeAll(fd, contents.data(), contents.size()) ||
              ::ftruncate(fd, static_cast<off_t>(contents.size())) != 0 || ::fsync(fd) != 0) {
     error = errno;
     // Each step of putting back is tried, also after one that failed.
-    bool putBack = ::lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, old);
+    bool putBack = ::lseek(fd, 0, SEEK_SET) == 0 && writeAll(fd, old.data(), old.size());
     putBack = ::ftruncate(fd, static_cast<off_t>(old.size())) == 0 && putBack;
     putBack = ::fsync(fd) == 0 && putBack;
     damaged = !putBack;

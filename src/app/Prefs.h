@@ -11,6 +11,17 @@
 
 using PreferenceMap = std::map<std::string, uint32_t>;
 
+// The file's name, and the names of the entries the program keeps.
+constexpr char kPrefsFile[] = "tavixDisp.prefs";
+constexpr char kPrefBaudrate[] = "baudrate";
+constexpr char kPrefEnableJoystick[] = "enable_joystick";
+constexpr char kPrefWindowX[] = "window_x";
+constexpr char kPrefWindowY[] = "window_y";
+constexpr char kPrefWindowW[] = "window_w";
+constexpr char kPrefWindowH[] = "window_h";
+constexpr char kPrefCheckedDate[] = "checked_date";
+constexpr char kPrefCheckedFwVer[] = "checked_fw_ver";
+
 // The file lives in the settings' preference directory, by default the one
 // SDL_GetPrefPath("tavixProject", "tavixDisp") names. A write replaces the
 // whole file in one step, or, where no new file can be made beside it,

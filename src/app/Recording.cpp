@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "protocol/FirmwareVersion.h"
+
 namespace {
 
 bool readWhole(const std::string& path, std::string& bytes, std::string& error) {
@@ -63,15 +65,15 @@ bool time(const std::string& text, uint64_t& ms) {
 }
 
 bool version(const std::string& text, uint32_t& packed) {
-  packed = 0;
+  uint64_t parts[4];
   std::size_t start = 0;
-  for (int part = 0; part < 4; ++part) {
-    const std::size_t end = part < 3 ? text.find('.', start) : text.size();
-    uint64_t value = 0;
-    if (end == std::string::npos || !number(text.substr(start, end - start), 3, value) || value > 255) return false;
-    packed = packed << 8 | static_cast<uint32_t>(value);
+  for (uint64_t& part : parts) {
+    const std::size_t end = &part != &parts[3] ? text.find('.', start) : text.size();
+    if (end == std::string::npos || !number(text.substr(start, end - start), 3, part) || part > 255) return false;
     start = end + 1;
   }
+  packed = packFirmwareVersion(static_cast<uint32_t>(parts[0]), static_cast<uint32_t>(parts[1]),
+                               static_cast<uint32_t>(parts[2]), static_cast<uint32_t>(parts[3]));
   return true;
 }
 

@@ -10,7 +10,7 @@
 #include "app/PictureFolders.h"
 #include "app/Prefs.h"
 #include "app/Recording.h"
-#include "app/WindowRules.h"
+#include "screen/ScreenPlacement.h"
 #include "protocol/EscSeqParser.h"
 #include "protocol/StreamTrace.h"
 #include "screen/edispSDL.h"
@@ -74,10 +74,8 @@ bool renderRecording(const Recording& recording, const RenderRequest& request, s
     char* base = SDL_GetBasePath();
     const std::string basePath = base ? base : "./";
     SDL_free(base);
-    edispSDL screen("tavixSim", 0, 0, kScreenWidth, kScreenHeight, basePath.c_str(), [&error](const AlertRequest& alert) {
-      error = alert.header + ": " + alert.message;
-      return 0;
-    });
+    edispSDL screen("tavixSim", 0, 0, kScreenWidth, kScreenHeight, basePath.c_str(),
+                    [&error](const char* what, const char* why) { error = std::string(what) + ": " + why; });
     const std::string userFolder = prefsDirectory(Settings());
     PictureFolders folders({request.imagesDir, userFolder.empty() ? "" : userFolder + "Image/", basePath + "Image/"},
                            [&request](const std::string& text) {

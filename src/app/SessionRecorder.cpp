@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/Recording.h"
+#include "protocol/FirmwareVersion.h"
 #include "protocol/StreamTrace.h"
 
 SessionRecorder::SessionRecorder(const std::string& path) : file(path, "recording") {
@@ -17,8 +18,7 @@ void SessionRecorder::begin(const std::string& device, unsigned long speed) {
 }
 
 void SessionRecorder::firmware(uint32_t version, uint64_t ms) {
-  const std::string text = "firmware " + std::to_string(version >> 24) + "." + std::to_string((version >> 16) & 0xFF) +
-                           "." + std::to_string((version >> 8) & 0xFF) + "." + std::to_string(version & 0xFF);
+  const std::string text = "firmware " + firmwareVersionText(version);
   event(ms, text.c_str());
 }
 

@@ -1,14 +1,9 @@
 #include "app/WindowRules.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace {
 
-const char kPrefWindowX[] = "window_x";
-const char kPrefWindowY[] = "window_y";
-const char kPrefWindowW[] = "window_w";
-const char kPrefWindowH[] = "window_h";
 const int kDefaultWindowPosition = 40;
 // Stored or requested window sizes beyond this many screens are not applied:
 // a damaged preference file must not ask for a gigantic window.
@@ -62,16 +57,6 @@ int snappedScale(int w, int h) {
     s = kMaxScale;
   }
   return static_cast<int>(s);
-}
-
-ScreenPlacement placeScreen(int w, int h, int screenW, int screenH) {
-  int scale = 1;
-  if (screenW > 0 && screenH > 0) {
-    scale = std::max(1, std::min(w / screenW, h / screenH));
-  }
-  const int64_t x = (int64_t(w) - int64_t(screenW) * scale) / 2;
-  const int64_t y = (int64_t(h) - int64_t(screenH) * scale) / 2;
-  return ScreenPlacement{scale, static_cast<int>(x), static_cast<int>(y)};
 }
 
 void storeWindowMove(PreferenceMap& prefs, int x, int y) {

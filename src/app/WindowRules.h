@@ -4,9 +4,7 @@
 #pragma once
 
 #include "app/Prefs.h"
-
-constexpr int kScreenWidth = 640;
-constexpr int kScreenHeight = 384;
+#include "screen/ScreenPlacement.h"
 
 struct WindowGeometry {
   int x, y;
@@ -22,15 +20,6 @@ WindowGeometry startWindow(const PreferenceMap& prefs);
 // The whole number of screens nearest to w x h (a half rounds up), the
 // smaller of the two directions, from 1 to 16.
 int snappedScale(int w, int h);
-
-// Where the screen of screenW x screenH shows in a window of w x h: the
-// largest whole scale at which it fits (at least 1), its corner placed so
-// that it is centred (negative when even one screen does not fit).
-struct ScreenPlacement {
-  int scale;
-  int x, y;
-};
-ScreenPlacement placeScreen(int w, int h, int screenW = kScreenWidth, int screenH = kScreenHeight);
 
 void storeWindowMove(PreferenceMap& prefs, int x, int y);
 void storeWindowScale(PreferenceMap& prefs, int scale);

@@ -4,10 +4,11 @@
 #include <curl/curl.h>
 #include <re2/re2.h>
 
-#include <climits>
 #include <mutex>
 
 #include "app/firmware_page_url.h"
+#include "protocol/DecimalNumber.h"
+#include "protocol/FirmwareVersion.h"
 
 namespace {
 
@@ -19,18 +20,6 @@ const long kFetchTimeoutSeconds = 15;
 const long kMaxRedirects = 10;
 const char kAllowedProtocols[] = "http,https";
 
-// One decimal part of a version; false when it exceeds INT_MAX.
-bool parseVersionPart(const char*& p, const char* end, uint32_t& value) {
-  uint64_t v = 0;
-  for (; p != end && *p >= '0' && *p <= '9'; ++p) {
-    v = v * 10 + static_cast<uint64_t>(*p - '0');
-    if (v > static_cast<uint64_t>(INT_MAX)) {
-      return false;
-    }
-  }
-  value = static_cast<uint32_t>(v);
-  return true;
-}
 
 struct Download {
   std::string body;
@@ -102,16 +91,17 @@ uint32_t extractFirmwareVersion(const std::string& body) {
   }
   const char* p = version.data();
   const char* end = p + version.size();
-  uint32_t parts[4];
+  int64_t parts[4];
   for (int i = 0; i < 4; ++i) {
     if (i > 0) {
       ++p;  // the dot
     }
-    if (!parseVersionPart(p, end, parts[i])) {
+    if (!readDecimal(p, end, parts[i])) {
       return 0;
     }
   }
-  return (parts[0] << 24) | (parts[1] << 16) | (parts[2] << 8) | parts[3];
+  return packFirmwareVersion(static_cast<uint32_t>(parts[0]), static_cast<uint32_t>(parts[1]),
+                             static_cast<uint32_t>(parts[2]), static_cast<uint32_t>(parts[3]));
 }
 
 std::string firmwarePageUrl(const Settings& settings) {

@@ -2,10 +2,11 @@
 // (ESC 7, ESC 8), the "[" group for the character screen and the "@" group,
 // the unit's own commands for layers, pictures, character size, reset and
 // the firmware version report.
-#include <climits>
 #include <cstring>
 
+#include "protocol/DecimalNumber.h"
 #include "protocol/EscSeqParser.h"
+#include "protocol/FirmwareVersion.h"
 #include "screen/ScreenIntf.h"
 
 namespace {
@@ -57,12 +58,10 @@ int EscSeqParser::extractParams(const char* text, std::size_t len, int* values, 
       if (text[pos] < '0' || text[pos] > '9') {
         return -1;  // No number in this field.
       }
-      long long value = 0;
-      for (std::size_t i = pos; i < end && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > INT_MAX) {
-          return -1;
-        }
+      const char* digits = text + pos;
+      int64_t value = 0;
+      if (!readDecimal(digits, text + end, value)) {
+        return -1;
       }
       values[count++] = static_cast<int>(value);
     }
@@ -105,9 +104,9 @@ void EscSeqParser::refuse(int got, const char* params, std::size_t len) {
     drop(Dropped::ValueCount);
     return;
   }
-  // The first field that holds no number, or one past 32 bits.
+  // The first field that holds no number, or one past the largest.
   Dropped why = Dropped::OutOfRange;
-  long long value = 0;
+  int64_t value = 0;
   for (std::size_t i = 0; i < len; ++i) {
     if (params[i] == ';') {
       value = 0;
@@ -116,7 +115,7 @@ void EscSeqParser::refuse(int got, const char* params, std::size_t len) {
         why = Dropped::NoDigits;
         break;
       }
-    } else if ((value = value * 10 + (params[i] - '0')) > INT_MAX) {
+    } else if (!addDigit(value, params[i])) {
       break;
     }
   }
@@ -266,8 +265,8 @@ void EscSeqParser::dispatchUnit(char command, const char* params, std::size_t le
         refuse(got, params, len);
         return;
       }
-      fwVersion = (static_cast<uint32_t>(v[0]) << 24) | (static_cast<uint32_t>(v[1]) << 16) |
-                  (static_cast<uint32_t>(v[2]) << 8) | static_cast<uint32_t>(v[3]);
+      fwVersion = packFirmwareVersion(static_cast<uint32_t>(v[0]), static_cast<uint32_t>(v[1]),
+                                      static_cast<uint32_t>(v[2]), static_cast<uint32_t>(v[3]));
       if (observer) observer->versionReported(fwVersion);
       return;
     case 'Z': {

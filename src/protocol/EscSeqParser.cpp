@@ -5,21 +5,14 @@
 // in EscSeqCommands.cpp.
 #include "protocol/EscSeqParser.h"
 
-#include <climits>
 
+#include "protocol/DecimalNumber.h"
+#include "protocol/UnitWire.h"
 #include "screen/ScreenIntf.h"
 
 namespace {
 
-// Control bytes.
-constexpr unsigned char kBackspace = 0x08;
-constexpr unsigned char kTab = 0x09;
-constexpr unsigned char kLineFeed = 0x0A;
-constexpr unsigned char kVerticalTab = 0x0B;
-constexpr unsigned char kFormFeed = 0x0C;
-constexpr unsigned char kCarriageReturn = 0x0D;
-constexpr unsigned char kEsc = 0x1B;
-constexpr unsigned char kDel = 0x7F;
+using namespace unit_wire;
 
 // Bytes that an open sequence takes; any other byte interrupts it.
 constexpr unsigned char kFirstPrintable = 0x20;
@@ -181,9 +174,8 @@ void EscSeqParser::collectParameter(unsigned char c) {
         fieldValue = c - '0';
       } else {
         seqBuffer.push_back(byte);
-        fieldValue = fieldValue * 10 + (c - '0');
-        if (fieldValue > INT_MAX) {
-          field = Field::Ignored;  // Past 32 bits: a command reading it ignores the sequence.
+        if (!addDigit(fieldValue, c)) {
+          field = Field::Ignored;  // Past the largest number: a command reading it ignores the sequence.
         }
       }
       return;

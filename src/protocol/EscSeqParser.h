@@ -96,7 +96,7 @@ private:
   std::string seqBuffer;
   Field field;
   int valuesKept;
-  long long fieldValue;
+  int64_t fieldValue;
   iconv_t converter;
   bool conversionCacheEnabled;
   std::vector<Conversion> conversions;

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "protocol/EscSeqParser.h"
+#include "protocol/FirmwareVersion.h"
+#include "protocol/UnitWire.h"
 
 namespace {
 
@@ -57,11 +59,11 @@ std::string StreamTrace::printable(const std::string& bytes) {
   out.reserve(bytes.size());
   for (unsigned char c : bytes) {
     switch (c) {
-      case 0x1B: out += "\\e"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\b': out += "\\b"; break;
-      case '\t': out += "\\t"; break;
+      case unit_wire::kEsc: out += "\\e"; break;
+      case unit_wire::kCarriageReturn: out += "\\r"; break;
+      case unit_wire::kLineFeed: out += "\\n"; break;
+      case unit_wire::kBackspace: out += "\\b"; break;
+      case unit_wire::kTab: out += "\\t"; break;
       case '\\': out += "\\\\"; break;
       default:
         if (c >= 0x20 && c < 0x7F) {
@@ -147,9 +149,7 @@ void StreamTrace::dropped(Dropped why, bool withThisByte) {
 }
 
 void StreamTrace::versionReported(uint32_t version) {
-  calls += (calls.empty() ? "" : "; ") + std::string("firmware version ") + std::to_string(version >> 24) + "." +
-           std::to_string((version >> 16) & 0xFF) + "." + std::to_string((version >> 8) & 0xFF) + "." +
-           std::to_string(version & 0xFF);
+  calls += (calls.empty() ? "" : "; ") + std::string("firmware version ") + firmwareVersionText(version);
 }
 
 void StreamTrace::call(const char* name, std::initializer_list<int> args) {

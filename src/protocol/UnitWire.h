@@ -8,9 +8,14 @@
 namespace unit_wire {
 
 // Control bytes.
-constexpr unsigned char kEsc = 0x1B;
-constexpr unsigned char kCarriageReturn = 0x0D;
 constexpr unsigned char kBackspace = 0x08;
+constexpr unsigned char kTab = 0x09;
+constexpr unsigned char kLineFeed = 0x0A;
+constexpr unsigned char kVerticalTab = 0x0B;
+constexpr unsigned char kFormFeed = 0x0C;
+constexpr unsigned char kCarriageReturn = 0x0D;
+constexpr unsigned char kEsc = 0x1B;
+constexpr unsigned char kDel = 0x7F;
 
 // Host to unit: the keep-alive byte, sent at least every kKeepAliveIntervalMs
 // while the port is open.

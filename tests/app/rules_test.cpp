@@ -9,6 +9,7 @@
 #include "app/LinkDeadlines.h"
 #include "app/PassIntake.h"
 #include "app/WindowRules.h"
+#include "screen/ScreenPlacement.h"
 
 namespace {
 

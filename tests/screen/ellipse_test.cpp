@@ -17,7 +17,8 @@ protected:
     screen = makeScreen();
     ASSERT_TRUE(screen->initialized);
   }
-  PixelImage layer(int n) { return readPixels(screen->getRenderer(), screen->getLayer(n)); }
+  ScreenTestView look() { return ScreenTestView(*screen); }
+  PixelImage layer(int n) { return readPixels(look().renderer(), look().layer(n)); }
   std::unique_ptr<edispSDL> screen;
 };
 
@@ -31,8 +32,8 @@ TEST_F(EllipseTest, SameAsTheLibraryWhereItsArithmeticHolds) {
           screen->clear_bgbuff(0);
           screen->clear_bgbuff(1);
           screen->draw_ellipse(0, filled, c[0], c[1], rx, ry, 0x001F);
-          SDL_SetRenderTarget(screen->getRenderer(), screen->getLayer(1));
-          (filled ? filledEllipseRGBA : ellipseRGBA)(screen->getRenderer(), c[0], c[1], rx, ry, 0, 0, 248, 255);
+          SDL_SetRenderTarget(look().renderer(), look().layer(1));
+          (filled ? filledEllipseRGBA : ellipseRGBA)(look().renderer(), c[0], c[1], rx, ry, 0, 0, 248, 255);
           ASSERT_TRUE(layer(0).pixels == layer(1).pixels) << c[0] << "," << c[1] << " " << rx << "x" << ry << " " << filled;
         }
 }

@@ -30,8 +30,9 @@ protected:
   }
   PixelImage pixels(int layer) {  // -1: the text layer, 0..3: a background layer, 4: the window
     if (layer == 4) return windowPixels(screen->getWindow());
-    return readPixels(screen->getRenderer(), layer < 0 ? screen->getTextLayer() : screen->getLayer(layer));
+    return readPixels(look().renderer(), layer < 0 ? look().textLayer() : look().layer(layer));
   }
+  ScreenTestView look() { return ScreenTestView(*screen); }
   PictureDir pictures;
   std::unique_ptr<edispSDL> screen;
 };
@@ -72,7 +73,7 @@ protected:
     ScreenTest::SetUp();
     ASSERT_TRUE((plain = makeScreen())->initialized);
     plain->init_disp();
-    plain->setGlyphCacheEnabled(false);
+    plain->setKeptCellsEnabled(false);
     parsers[0] = std::make_unique<EscSeqParser>(screen.get());
     parsers[1] = std::make_unique<EscSeqParser>(plain.get());
     parsers[1]->setConversionCacheEnabled(false);
@@ -85,7 +86,7 @@ protected:
       s.stopUpdate();
       for (unsigned char c : bytes) parsers[i]->ParseByte(c);
       if (window) s.resumeUpdate();
-      img[i] = readPixels(s.getRenderer(), window ? nullptr : s.getTextLayer());
+      img[i] = readPixels(ScreenTestView(s).renderer(), window ? nullptr : ScreenTestView(s).textLayer());
     }
     const auto d = std::mismatch(img[0].pixels.begin(), img[0].pixels.end(), img[1].pixels.begin(), img[1].pixels.end());
     EXPECT_TRUE(d.first == img[0].pixels.end()) << "first difference at pixel " << d.first - img[0].pixels.begin();
@@ -97,7 +98,7 @@ protected:
 TEST_F(KeptCellsTest, RandomTextDrawsTheSamePixels) {
   for (uint32_t round = 0; round < 18; ++round) {  // six of each character size
     SCOPED_TRACE("round " + std::to_string(round));
-    screen->setGlyphCacheEnabled(round < 13 || round > 14);  // off for a while, then on again
+    screen->setKeptCellsEnabled(round < 13 || round > 14);  // off for a while, then on again
     const std::string size = round % 6 ? "" : "\x1B@" + std::to_string(4 + round / 6) + "Z";
     expectSamePixels(size + randomStream(round, 400), round % 2 != 0);
   }
@@ -127,13 +128,13 @@ TEST_F(ScreenTest, WindowShowsBothLayersAtAWholeScaleCentredOnBlack) {
     screen->stopUpdate();
     for (unsigned char b : randomStream(c.w, 300)) parser.ParseByte(b);
     screen->resumeUpdate();
-    SDL_Renderer* r = screen->getRenderer();
+    SDL_Renderer* r = look().renderer();
     SDL_Texture* target = SDL_CreateTexture(r, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_TARGET, c.w, c.h);
     SDL_SetRenderTarget(r, target);
     SDL_SetRenderDrawColor(r, 0, 0, 0, 255);
     SDL_RenderClear(r);
-    SDL_RenderCopy(r, screen->getLayer(screen->getBgBuffIndex() & 3), nullptr, &c.at);
-    SDL_RenderCopy(r, screen->getTextLayer(), nullptr, &c.at);
+    SDL_RenderCopy(r, look().layer(screen->getBgBuffIndex() & 3), nullptr, &c.at);
+    SDL_RenderCopy(r, look().textLayer(), nullptr, &c.at);
     const PixelImage expected = readPixels(r, target);
     SDL_DestroyTexture(target);
     EXPECT_TRUE(pixels(4).pixels == expected.pixels) << c.w << " x " << c.h;
@@ -160,20 +161,13 @@ TEST_F(ScreenTest, TextTakesCellsOfItsCharacterSize) {
 }
 
 TEST_F(ScreenTest, AttributesColourInkAndPaper) {
-  // "A" of the 8 x 16 font has 27 ink pixels; bold adds a copy one pixel to
-  // the right (50 in all), underline the cell's bottom row (8 more).
-  const Pixel W = kWhite, K = kBlack, C = kClear, R{255, 0, 0, 255}, G{0, 255, 0, 255}, Y{255, 255, 0, 255},
-              B{0, 0, 255, 255}, M{255, 0, 255, 255}, Cy{0, 255, 255, 255}, dR{192, 0, 0, 255}, Gr{192, 192, 192, 255};
+  // The pen at its pixels (every code: pen_test). "A" of the 8 x 16 font has 27 ink pixels; bold adds a copy one
+  // pixel to the right (50 in all), underline the cell's bottom row (8 more). Transparent ink draws opaque glyphs.
+  const Pixel W = kWhite, K = kBlack, C = kClear, R{255, 0, 0, 255}, dR{192, 0, 0, 255}, Gr{192, 192, 192, 255};
   const struct { std::vector<int> codes; Pixel ink, paper; int inkPixels; } cases[] = {
-      {{}, W, C, 27}, {{31}, R, C, 27}, {{17}, R, C, 27}, {{32}, G, C, 27}, {{18}, G, C, 27}, {{33}, Y, C, 27},
-      {{19}, Y, C, 27}, {{34}, B, C, 27}, {{20}, B, C, 27}, {{35}, M, C, 27}, {{21}, M, C, 27}, {{36}, Cy, C, 27},
-      {{22}, Cy, C, 27}, {{30}, K, C, 27}, {{30, 37}, W, C, 27}, {{30, 23}, W, C, 27}, {{30, 39}, W, C, 27},
-      {{31, 0}, W, C, 27}, {{40}, W, K, 27}, {{41}, W, dR, 27}, {{42}, W, {0, 192, 0, 255}, 27}, {{43}, W, Y, 27},
-      {{44}, W, {64, 64, 192, 255}, 27}, {{45}, W, {192, 0, 192, 255}, 27}, {{46}, W, {0, 192, 192, 255}, 27},
-      {{47}, W, Gr, 27}, {{47, 49}, W, {192, 192, 192, 0}, 27}, {{46, 61}, W, {0, 192, 192, 0}, 27},
-      {{41, 8}, W, {192, 0, 0, 0}, 27}, {{16, 41, 32}, G, dR, 27}, {{60, 47}, W, Gr, 27}, {{7}, K, W, 27},
-      {{31, 44, 7}, {64, 64, 192, 255}, R, 27}, {{7, 27}, W, C, 27}, {{1}, W, C, 50}, {{1, 29}, W, C, 27},
-      {{4}, W, C, 35}, {{4, 24}, W, C, 27}, {{1, 4, 41}, W, dR, 58}, {{5, 25, 9, 62, -1}, W, C, 27}};
+      {{}, W, C, 27}, {{31}, R, C, 27}, {{30}, K, C, 27}, {{41}, W, dR, 27}, {{47, 49}, W, {192, 192, 192, 0}, 27},
+      {{16, 41, 32}, {0, 255, 0, 255}, dR, 27}, {{60, 47}, W, Gr, 27}, {{7}, K, W, 27},
+      {{31, 44, 7}, {64, 64, 192, 255}, R, 27}, {{1}, W, C, 50}, {{4}, W, C, 35}, {{1, 4, 41}, W, dR, 58}};
   for (const auto& c : cases) {
     SCOPED_TRACE("case " + std::to_string(&c - cases));
     screen->set_attribute(0);
@@ -260,6 +254,26 @@ TEST_F(ScreenTest, LayersShapesAndPicturesAtTheirPixels) {
   }
 }
 
+// A line is the renderer's own, cut to the layer where the renderer cuts it, in 64 bits for end points too far for its
+// int arithmetic: the pixels are those the renderer draws from the cut end points `own` (empty: the line's own).
+TEST_F(ScreenTest, LinesAreTheRenderersOwnWhereverTheirEndPointsLie) {
+  const int lo = INT_MIN, hi = INT_MAX;
+  const struct { int line[4], own[4]; } cases[] = {{{5, 5, 20000, 300}, {}}, {{0, 0, 17000, 383}, {}},
+      {{-20000, 10, 600, 300}, {}}, {{320, -30000, 100, 400}, {}}, {{5, 5, hi, 1000000000}, {5, 5, 639, 300}},
+      {{9, hi, 9, lo}, {9, 383, 9, 0}}, {{lo, lo, hi, hi}, {0, 0, 383, 383}}, {{lo, 7, hi, 7}, {0, 7, 639, 7}},
+      {{320, 10, -1000000000, hi}, {320, 10, 147, 383}}, {{hi, lo, lo, lo + 1}, {-1, -1, -2, -2}},
+      {{-2000000000, -599999950, 2000000000, 600000050}, {0, 50, 639, 241}},
+      {{-600000000, -2000000000, 600000000, 2000000000}, {0, 0, 114, 383}}};
+  for (const auto& c : cases) {
+    screen->init_disp();
+    screen->draw_line(0, c.line[0], c.line[1], c.line[2], c.line[3], 0x7C00);
+    SDL_SetRenderTarget(look().renderer(), look().layer(1)), SDL_SetRenderDrawColor(look().renderer(), 248, 0, 0, 255);
+    const int* own = c.own[2] || c.own[3] ? c.own : c.line;
+    SDL_RenderDrawLine(look().renderer(), own[0], own[1], own[2], own[3]);
+    EXPECT_TRUE(pixels(0).pixels == pixels(1).pixels) << "case " << &c - cases;
+  }
+}
+
 // Image/1.jpg drawn twice on a black layer 1, then rewritten with another
 // size and the same modification time, with the same size and a time a
 // second later, or removed, and drawn twice again each time: the file as it
@@ -299,20 +313,20 @@ TEST_F(ScreenTest, PicturesDrawnAgainAfterMoreThanAreKeptDrawTheirOwnPixels) {
   for (int i = 0; i < 160; ++i) {
     const int n = i % 2 ? 10 : 10 + i / 2 % 40;
     screen->draw_image(n, 1, 0, 0);
-    const Pixel p = readPixel(screen->getRenderer(), screen->getLayer(1), 4, 4);
+    const Pixel p = readPixel(look().renderer(), look().layer(1), 4, 4);
     EXPECT_TRUE(std::abs(p.r - colour(n).r) <= 12 && std::abs(p.g - colour(n).g) <= 12) << "draw " << i << ", n " << n;
   }
 }
 
 TEST_F(ScreenTest, HeldBackPresentationPresentsOnceWhenResumed) {
-  const unsigned long start = screen->getPresentCount();
+  const unsigned long start = look().presentCount();
   screen->stopUpdate();
   screen->stopUpdate();
   screen->puts_("AB\r\nC", 0), screen->clear(), screen->del_row(), screen->set_bgbuff(1), screen->set_charsize(1);
-  EXPECT_EQ(screen->getPresentCount(), start);
+  EXPECT_EQ(look().presentCount(), start);
   screen->resumeUpdate();
   screen->resumeUpdate();
-  EXPECT_EQ(screen->getPresentCount(), start + 1);
+  EXPECT_EQ(look().presentCount(), start + 1);
 }
 
 }  // namespace

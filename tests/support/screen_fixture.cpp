@@ -3,8 +3,6 @@
 #include <SDL_image.h>
 #include <SDL_ttf.h>
 
-#include "app/Alert.h"
-
 namespace screen_test {
 
 int PixelImage::count(const Pixel& p, const SDL_Rect& area) const {
@@ -49,7 +47,7 @@ bool startMediaLibraries() {
 }
 
 std::unique_ptr<edispSDL> makeScreen(int w, int h, const char* basePath) {
-  return std::make_unique<edispSDL>("test", 0, 0, w, h, basePath, [](const AlertRequest&) { return 0; });
+  return std::make_unique<edispSDL>("test", 0, 0, w, h, basePath, [](const char*, const char*) {});
 }
 
 }  // namespace screen_test

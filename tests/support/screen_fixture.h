@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "screen/ScreenTestView.h"
 #include "screen/edispSDL.h"
 
 namespace screen_test {
