@@ -9,6 +9,8 @@
 
 namespace {
 
+const std::size_t kMaxHeaderLine = 4096;
+
 bool readWhole(const std::string& path, std::string& bytes, std::string& error) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) {
@@ -78,10 +80,12 @@ bool version(const std::string& text, uint32_t& packed) {
 }
 
 // The last `count` bytes received become a Discarded event at ms: taken
-// from the ends of the FromUnit events before it, latest first.
+// from the ends of the FromUnit events before it, latest first. The program
+// drops them right after they came, so they lie within the last few events.
 bool discardLast(std::vector<Recording::Event>& events, uint64_t count, uint64_t ms) {
+  const std::size_t kMostEventsBack = 32;
   std::string bytes;
-  for (std::size_t i = events.size(); i-- > 0 && bytes.size() < count;) {
+  for (std::size_t i = events.size(); i-- > 0 && bytes.size() < count && events.size() - i <= kMostEventsBack;) {
     Recording::Event& event = events[i];
     if (event.kind != Recording::Event::FromUnit) continue;
     const std::size_t take = static_cast<std::size_t>(std::min<uint64_t>(count - bytes.size(), event.bytes.size()));
@@ -115,7 +119,7 @@ std::string event(const std::string& line, Recording& recording) {
     if (!version(value, recording.firmware)) return "not a version a.b.c.d";
   } else if (kind == "dropped") {
     if (!number(value, 9, count) || count == 0 || !discardLast(recording.events, count, ms)) {
-      return "more bytes dropped than came";
+      return "more bytes dropped than came just before";
     }
   } else if (kind == "opened" || kind == "reconnected" || kind == "lost") {
     recording.events.push_back({kind == "opened" ? Event::Opened : kind == "lost" ? Event::Lost : Event::Reconnected, ms, ""});
@@ -130,7 +134,11 @@ std::string event(const std::string& line, Recording& recording) {
 bool readRecording(const std::string& path, Recording& recording, std::string& error) {
   recording = Recording();
   std::string bytes;
-  if (!readWhole(path, bytes, error)) return false;
+  return readWhole(path, bytes, error) && parseRecording(bytes, path, recording, error);
+}
+
+bool parseRecording(const std::string& bytes, const std::string& path, Recording& recording, std::string& error) {
+  recording = Recording();
   const std::string magic = Recording::kMagic;
   if (bytes.compare(0, magic.size(), magic) != 0) {
     recording.events.push_back({Recording::Event::FromUnit, 0, bytes});
@@ -154,7 +162,9 @@ bool readRecording(const std::string& path, Recording& recording, std::string& e
     pos = end + 1;
     std::string why;
     const bool header = !line.empty() && (line[0] < '0' || line[0] > '9');
-    if (header && recording.events.empty()) {
+    if (header && line.size() > kMaxHeaderLine) {
+      why = "a header line longer than " + std::to_string(kMaxHeaderLine) + " bytes";
+    } else if (header && recording.events.empty()) {
       const std::string name = line.substr(0, line.find(' ')), value = line.substr(name.size() + (name.size() < line.size()));
       uint64_t speed = 0;
       if (name == "program") recording.program = value;

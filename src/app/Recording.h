@@ -57,3 +57,5 @@ struct Recording {
 // Reads either kind of recording; false with `error` set ("FILE: line N:
 // why") for a file that cannot be read, is too large, or is not one.
 bool readRecording(const std::string& path, Recording& recording, std::string& error);
+// The same for a file's bytes, read already from path.
+bool parseRecording(const std::string& bytes, const std::string& path, Recording& recording, std::string& error);

@@ -80,19 +80,30 @@ std::string StreamTrace::printable(const std::string& bytes) {
 
 void StreamTrace::parse(EscSeqParser& parser, unsigned char byte, uint64_t ms) {
   unitMs = ms;
-  pending += static_cast<char>(byte);
+  current = byte;
+  take(byte);
   parser.ParseByte(byte);
   if (!calls.empty()) {
     endRun();
-    line(unitMs, kFromUnit, pending, calls);
+    line(unitMs, kFromUnit, pending, calls, pendingCut);
     pending.clear();
+    pendingCut = 0;
     calls.clear();
   } else if (!drawn.empty()) {
     runBytes += pending;
     runText += drawn;
     pending.clear();
+    if (runBytes.size() >= kMaxShownBytes) endRun();
   }
   drawn.clear();
+}
+
+void StreamTrace::take(unsigned char byte) {
+  if (pending.size() < kMaxShownBytes) {
+    pending += static_cast<char>(byte);
+  } else {
+    ++pendingCut;
+  }
 }
 
 void StreamTrace::chunkParsed() { endRun(); }
@@ -127,25 +138,35 @@ void StreamTrace::reconnected(const std::string& device, uint64_t ms) {
 
 void StreamTrace::lost(uint64_t ms) { line(ms, kConnection, "", "link lost"); }
 
-// "   1.234 U>H "bytes" meaning", or "   1.234 --- meaning" without bytes.
-void StreamTrace::line(uint64_t ms, const char* direction, const std::string& bytes, const std::string& meaning) {
+// "   1.234 U>H "bytes" meaning", or "   1.234 --- meaning" without bytes;
+// bytes cut from a long event are counted after them: ""\e[1;1;1" (+9000 bytes)".
+void StreamTrace::line(uint64_t ms, const char* direction, const std::string& bytes, const std::string& meaning,
+                       std::size_t cut) {
   char time[32];
   std::snprintf(time, sizeof time, "%4" PRIu64 ".%03u ", ms / 1000, static_cast<unsigned>(ms % 1000));
   std::string text = time;
   text += direction;
   if (direction != kConnection) text += " \"" + printable(bytes) + "\"";
+  if (cut > 0) text += " (+" + std::to_string(cut) + " bytes)";
   write(text + " " + meaning + "\n");
 }
 
 void StreamTrace::dropped(Dropped why, bool withThisByte) {
   endRun();
   std::string bytes = pending;
+  std::size_t cut = pendingCut;
   pending.clear();
+  pendingCut = 0;
   if (!withThisByte && !bytes.empty()) {
-    pending = bytes.back();  // parsed on
-    bytes.pop_back();
+    // The byte being parsed is parsed on: it is the last one taken, or one cut.
+    if (cut > 0) {
+      --cut;
+    } else {
+      bytes.pop_back();
+    }
+    pending = static_cast<char>(current);
   }
-  if (!bytes.empty()) line(unitMs, kFromUnit, bytes, reason(why));
+  if (!bytes.empty()) line(unitMs, kFromUnit, bytes, reason(why), cut);
 }
 
 void StreamTrace::versionReported(uint32_t version) {

@@ -86,8 +86,15 @@ public:
   void versionReported(uint32_t version) override;
 
 private:
+  // Bytes shown of one event; a longer one (a sequence that never ends) is
+  // shown cut, with the count of the bytes left out. A run of text gets a
+  // line of its own at this length.
+  static constexpr std::size_t kMaxShownBytes = 4096;
+
+  void take(unsigned char byte);
   void call(const char* name, std::initializer_list<int> args);
-  void line(uint64_t ms, const char* direction, const std::string& bytes, const std::string& meaning);
+  void line(uint64_t ms, const char* direction, const std::string& bytes, const std::string& meaning,
+            std::size_t cut = 0);
   void endRun();
 
   ScreenIntf* screen;
@@ -98,6 +105,8 @@ private:
   // Bytes taken since the last line, the calls and the text they made, and
   // the run of text (its bytes and the text drawn) that has no line yet.
   std::string pending;
+  std::size_t pendingCut = 0;
+  unsigned char current = 0;
   std::string calls;
   std::string drawn;
   std::string runBytes;
