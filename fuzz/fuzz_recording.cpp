@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Recording recording;
   std::string error;
   const bool read = parseRecording(std::string(reinterpret_cast<const char*>(data), size), "fuzz", recording, error);
-  if (read == error.empty()) std::abort();
+  if (read != error.empty()) std::abort();
   if (!read) return 0;
   std::size_t lines = 0;
   decodeRecording(recording, [&lines](const std::string& line) {
