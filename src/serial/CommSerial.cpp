@@ -55,8 +55,8 @@ struct PortState {
 
 // Waits, without a time-out, until the port is readable (when asked), is
 // writable (when asked), reports an error or a hang-up, or the wake-up
-// descriptor becomes readable. macOS cannot poll() devices, so select()
-// waits there.
+// descriptor becomes readable; a negative port waits for the wake-up only.
+// macOS cannot poll() devices, so select() waits there.
 PortState waitForPort(int port, bool forRead, bool forWrite, int wake) {
   PortState state;
 #ifdef __APPLE__
@@ -65,15 +65,17 @@ PortState waitForPort(int port, bool forRead, bool forWrite, int wake) {
   FD_ZERO(&readable);
   FD_ZERO(&writable);
   FD_ZERO(&broken);
-  if (forRead) FD_SET(port, &readable);
-  if (forWrite) FD_SET(port, &writable);
-  FD_SET(port, &broken);
+  if (port >= 0) {
+    if (forRead) FD_SET(port, &readable);
+    if (forWrite) FD_SET(port, &writable);
+    FD_SET(port, &broken);
+  }
   FD_SET(wake, &readable);
   const int n = select((port > wake ? port : wake) + 1, &readable, &writable, &broken, nullptr);
   if (n < 0) return state.failed = errno != EINTR, state;
-  state.readable = forRead && FD_ISSET(port, &readable);
-  state.writable = forWrite && FD_ISSET(port, &writable);
-  state.broken = FD_ISSET(port, &broken);
+  state.readable = port >= 0 && forRead && FD_ISSET(port, &readable);
+  state.writable = port >= 0 && forWrite && FD_ISSET(port, &writable);
+  state.broken = port >= 0 && FD_ISSET(port, &broken);
   state.woken = FD_ISSET(wake, &readable);
 #else
   struct pollfd pfd[2] = {{port, static_cast<short>((forRead ? POLLIN : 0) | (forWrite ? POLLOUT : 0)), 0},
@@ -278,7 +280,7 @@ void CommSerial::readerPass(unsigned char* chunk) {
     room = ring.freeSlots();
     if (room > 0) waitingForRoom.store(false);
   }
-  const PortState state = waitForPort(port, room > 0 && !lost, output.count() > 0 && !lost, wakePipe[0]);
+  const PortState state = waitForPort(lost ? -1 : port, room > 0, output.count() > 0, wakePipe[0]);
   if (state.failed) {
     SDL_Delay(kFailedWaitPauseMs);
     return;

@@ -55,7 +55,7 @@ TEST_F(AppTest, QuitEndsTheRunWhateverWindowEventsFollowItInTheFrame) {
                       SDL_Event quit{SDL_QUIT};
                       if (pass == 1) SDL_PushEvent(&quit), pushEvent(probe, SDL_WINDOWEVENT_RESIZED, 1000, 700);
                       return ++pass < 20;
-                    }),
+                    }, false),
             0);
   EXPECT_EQ(pass, 2);
   EXPECT_NE(prefsText().find("window_x = 30\nwindow_y = 20\n"), std::string::npos) << "written at the quit";

@@ -161,22 +161,29 @@ protected:
     return AppConfig{{dir.path(), sink, refusedUrl(), nullptr}, devicePath, "/dev", TAVIX_BUILD_DIR, nullptr};
   }
   // Runs the program; probe is called at each main-loop pass until it
-  // returns false, then the program is asked to quit. Paced, the loop is
-  // woken every 10 ms, so that the probe looks that often. A run still
-  // going after 30 s is asked to quit and the test fails.
+  // returns false, then the program is asked to quit. Paced, a thread wakes
+  // the loop every 10 ms until then, so that the probe looks that often. A
+  // run still going after 30 s is asked to quit and the test fails.
   int runLoop(AppConfig cfg, std::function<bool(const AppProbe&)> probe, bool paced = true) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    bool going = true, overdue = false, started = false;
+    bool going = true, overdue = false;
+    std::atomic<bool> pacing{paced};
+    std::thread pacer;
     cfg.probe = [&](const AppProbe& view) {
       if (view.stage != AppProbe::LoopPass || !going) return;
-      if (paced && !started && SDL_InitSubSystem(SDL_INIT_TIMER) == 0)  // the program's SDL_Quit ends the timer
-        SDL_AddTimer(10, [](Uint32 ms, void*) { SDL_Event wake{SDL_USEREVENT}; return SDL_PushEvent(&wake), ms; }, nullptr);
-      started = true;
+      if (pacing && !pacer.joinable())
+        pacer = std::thread([&] { while (pacing) { SDL_Event wake{SDL_USEREVENT}; SDL_PushEvent(&wake), SDL_Delay(10); } });
       overdue = std::chrono::steady_clock::now() > end;
-      SDL_Event quit{SDL_QUIT};
-      if (!(going = !overdue && probe(view))) SDL_PushEvent(&quit);
+      if (!(going = !overdue && probe(view))) {
+        pacing = false;  // no event may follow the program's SDL_Quit
+        if (pacer.joinable()) pacer.join();
+        SDL_Event quit{SDL_QUIT};
+        SDL_PushEvent(&quit);
+      }
     };
     const int status = runTavixDisp(cfg);
+    pacing = false;
+    if (pacer.joinable()) pacer.join();
     EXPECT_FALSE(overdue) << "the run had to be stopped";
     return status;
   }
