@@ -16,10 +16,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool read = parseRecording(std::string(reinterpret_cast<const char*>(data), size), "fuzz", recording, error);
   if (read != error.empty()) std::abort();
   if (!read) return 0;
-  std::size_t lines = 0;
-  decodeRecording(recording, [&lines](const std::string& line) {
-    if (line.empty() || line.back() != '\n' || line.size() > 65536) std::abort();
-    ++lines;
+  decodeRecording(recording, [](const std::string& lines) {
+    if (lines.empty() || lines.back() != '\n') std::abort();
+    for (std::size_t at = 0, end; at < lines.size(); at = end + 1) {
+      end = lines.find('\n', at);
+      if (end - at > 65536) std::abort();
+    }
   });
   return 0;
 }

@@ -10,7 +10,7 @@ LinkJournal::~LinkJournal() { flushTrace(); }
 
 ScreenIntf* LinkJournal::screenFor(ScreenIntf* screen) {
   if (!traceFile.isOpen()) return screen;
-  trace.reset(new StreamTrace(screen, [this](const std::string& line) { traceLines += line; }));
+  trace.reset(new StreamTrace(screen));
   return trace.get();
 }
 
@@ -24,9 +24,9 @@ uint64_t LinkJournal::now() const {
 // Lines of the unit's bytes go out when the bytes that came together are
 // parsed; the other lines at once.
 void LinkJournal::flushTrace() {
-  if (traceLines.empty()) return;
-  traceFile.write(traceLines);
-  traceLines.clear();
+  if (!trace || trace->lines().empty()) return;
+  traceFile.write(trace->lines());
+  trace->lines().clear();
 }
 
 void LinkJournal::begin(const std::string& device, unsigned long speed) { recorder.begin(device, speed); }

@@ -50,7 +50,6 @@ private:
   const std::chrono::steady_clock::time_point start;
   SessionRecorder recorder;
   LogFile traceFile;
-  std::string traceLines;
   std::unique_ptr<StreamTrace> trace;
   // When the bytes being parsed came, and how many of them are left.
   uint64_t chunkMs = 0;

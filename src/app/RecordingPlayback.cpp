@@ -16,7 +16,8 @@
 #include "screen/edispSDL.h"
 
 void decodeRecording(const Recording& recording, const std::function<void(const std::string&)>& write) {
-  StreamTrace trace(nullptr, write);
+  const std::size_t kLinesPerWrite = 64 * 1024;
+  StreamTrace trace(nullptr);
   EscSeqParser parser(&trace);
   parser.setObserver(&trace);
   for (const Recording::Event& event : recording.events) {
@@ -41,7 +42,12 @@ void decodeRecording(const Recording& recording, const std::function<void(const 
         trace.lost(event.ms);
         break;
     }
+    if (trace.lines().size() >= kLinesPerWrite) {
+      write(trace.lines());
+      trace.lines().clear();
+    }
   }
+  if (!trace.lines().empty()) write(trace.lines());
 }
 
 namespace {

@@ -9,7 +9,7 @@
 
 struct Recording;
 
-// Each line of the recording's trace, with its newline, goes to write.
+// The recording's trace goes to write, some whole lines at a time.
 void decodeRecording(const Recording& recording, const std::function<void(const std::string&)>& write);
 
 struct RenderRequest {

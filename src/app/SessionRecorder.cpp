@@ -31,10 +31,12 @@ void SessionRecorder::event(uint64_t ms, const char* what, const unsigned char* 
   line = time;
   line += what;
   if (count > 0) line += ' ';
-  for (std::size_t i = 0; i < count; ++i) {
-    line += kHex[bytes[i] >> 4];
-    line += kHex[bytes[i] & 0xF];
+  std::size_t at = line.size();
+  line.resize(at + 2 * count + 1);
+  for (std::size_t i = 0; i < count; ++i, at += 2) {
+    line[at] = kHex[bytes[i] >> 4];
+    line[at + 1] = kHex[bytes[i] & 0xF];
   }
-  line += '\n';
+  line[at] = '\n';
   file.write(line);
 }

@@ -1,7 +1,5 @@
 #include "protocol/StreamTrace.h"
 
-#include <cinttypes>
-#include <cstdio>
 
 #include "protocol/EscSeqParser.h"
 #include "protocol/FirmwareVersion.h"
@@ -31,71 +29,104 @@ const char* reason(ParseObserver::Dropped why) {
   return "ignored";
 }
 
+const char kHex[] = "0123456789abcdef";
+
 // Text drawn, in double quotes: UTF-8 as it is, quotes, backslashes and
-// control bytes escaped.
-std::string quotedText(const std::string& text) {
-  std::string out = "\"";
-  for (unsigned char c : text) {
+// control bytes escaped. Runs that need no escape go in whole.
+void appendQuoted(std::string& to, const std::string& text) {
+  to += '"';
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != 0x7F && c != '"' && c != '\\') continue;
+    to.append(text, plain, i - plain);
+    plain = i + 1;
     if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20 || c == 0x7F) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02x", c);
-      out += hex;
+      to += '\\';
+      to += static_cast<char>(c);
     } else {
-      out += static_cast<char>(c);
+      const char hex[4] = {'\\', 'x', kHex[c >> 4], kHex[c & 0xF]};
+      to.append(hex, 4);
     }
   }
-  return out + "\"";
+  to.append(text, plain, std::string::npos);
+  to += '"';
+}
+
+// Milliseconds as seconds, "%4u.%03u" ("   1.234"), appended.
+void appendTime(std::string& to, uint64_t ms) {
+  char digits[24];
+  int n = 0;
+  for (uint64_t s = ms / 1000; s > 0 || n == 0; s /= 10) digits[n++] = static_cast<char>('0' + s % 10);
+  for (int pad = n; pad < 4; ++pad) to += ' ';
+  while (n > 0) to += digits[--n];
+  const unsigned m = static_cast<unsigned>(ms % 1000);
+  const char fraction[4] = {'.', static_cast<char>('0' + m / 100), static_cast<char>('0' + m / 10 % 10),
+                            static_cast<char>('0' + m % 10)};
+  to.append(fraction, 4);
 }
 
 }  // namespace
 
-StreamTrace::StreamTrace(ScreenIntf* screen, Write write) : screen(screen), write(std::move(write)) {}
+StreamTrace::StreamTrace(ScreenIntf* screen) : screen(screen) {}
 
 std::string StreamTrace::printable(const std::string& bytes) {
-  std::string out;
-  out.reserve(bytes.size());
-  for (unsigned char c : bytes) {
-    switch (c) {
-      case unit_wire::kEsc: out += "\\e"; break;
-      case unit_wire::kCarriageReturn: out += "\\r"; break;
-      case unit_wire::kLineFeed: out += "\\n"; break;
-      case unit_wire::kBackspace: out += "\\b"; break;
-      case unit_wire::kTab: out += "\\t"; break;
-      case '\\': out += "\\\\"; break;
-      default:
-        if (c >= 0x20 && c < 0x7F) {
-          out += static_cast<char>(c);
-        } else {
-          char hex[8];
-          std::snprintf(hex, sizeof hex, "\\x%02x", c);
-          out += hex;
-        }
-    }
-  }
-  return out;
+  std::string text;
+  appendPrintable(text, bytes.data(), bytes.size());
+  return text;
 }
 
+// Runs of printable ASCII go in whole.
+void StreamTrace::appendPrintable(std::string& to, const char* bytes, std::size_t count) {
+  std::size_t plain = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (c >= 0x20 && c < 0x7F && c != '\\' && c != '"') continue;
+    to.append(bytes + plain, i - plain);
+    plain = i + 1;
+    switch (c) {
+      case unit_wire::kEsc: to.append("\\e", 2); break;
+      case unit_wire::kCarriageReturn: to.append("\\r", 2); break;
+      case unit_wire::kLineFeed: to.append("\\n", 2); break;
+      case unit_wire::kBackspace: to.append("\\b", 2); break;
+      case unit_wire::kTab: to.append("\\t", 2); break;
+      case '\\': to.append("\\\\", 2); break;
+      case '"': to.append("\\\"", 2); break;
+      default: {
+        const char hex[4] = {'\\', 'x', kHex[c >> 4], kHex[c & 0xF]};
+        to.append(hex, 4);
+      }
+    }
+  }
+  to.append(bytes + plain, count - plain);
+}
+
+// The byte joins `pending` only when nothing comes of it yet: a character
+// joins the run of text, a byte that ends a sequence or is dropped gets its
+// line with the bytes before it.
 void StreamTrace::parse(EscSeqParser& parser, unsigned char byte, uint64_t ms) {
   unitMs = ms;
   current = byte;
-  take(byte);
+  taken = false;
+  drew = false;
   parser.ParseByte(byte);
   if (!calls.empty()) {
     endRun();
+    take(current);
     line(unitMs, kFromUnit, pending, calls, pendingCut);
     pending.clear();
     pendingCut = 0;
     calls.clear();
-  } else if (!drawn.empty()) {
-    runBytes += pending;
-    runText += drawn;
-    pending.clear();
+  } else if (drew) {
+    if (!pending.empty()) {
+      runBytes += pending;
+      pending.clear();
+    }
+    runBytes.push_back(static_cast<char>(current));
     if (runBytes.size() >= kMaxShownBytes) endRun();
+  } else if (!taken) {
+    take(current);
   }
-  drawn.clear();
 }
 
 void StreamTrace::take(unsigned char byte) {
@@ -110,14 +141,16 @@ void StreamTrace::chunkParsed() { endRun(); }
 
 void StreamTrace::endRun() {
   if (runBytes.empty()) return;
-  line(unitMs, kFromUnit, runBytes, "puts_(" + quotedText(runText) + ")");
+  line(unitMs, kFromUnit, runBytes, "puts_(", 0, false);
+  appendQuoted(out, runText);
+  out.append(")\n", 2);
   runBytes.clear();
   runText.clear();
 }
 
 void StreamTrace::discarded(const std::string& bytes, uint64_t ms) {
   endRun();
-  line(ms, kFromUnit, bytes, "discarded: came after the version report, before the main loop");
+  line(ms, kFromUnit, bytes, "discarded: came after the version report, before the main loop", 0);
 }
 
 void StreamTrace::toUnit(const unsigned char* bytes, std::size_t count, uint64_t ms) {
@@ -136,37 +169,41 @@ void StreamTrace::reconnected(const std::string& device, uint64_t ms) {
   line(ms, kConnection, "", "reconnected to " + printable(device));
 }
 
-void StreamTrace::lost(uint64_t ms) { line(ms, kConnection, "", "link lost"); }
+void StreamTrace::lost(uint64_t ms) { line(ms, kConnection, "", "link lost", 0); }
 
 // "   1.234 U>H "bytes" meaning", or "   1.234 --- meaning" without bytes;
 // bytes cut from a long event are counted after them: ""\e[1;1;1" (+9000 bytes)".
+// The meaning is left open when the line goes on.
+void StreamTrace::line(uint64_t ms, const char* direction, const std::string& bytes, const char* meaning,
+                       std::size_t cut, bool ends) {
+  appendTime(out, ms);
+  out += ' ';
+  out += direction;
+  if (direction != kConnection) {
+    out.append(" \"", 2);
+    appendPrintable(out, bytes.data(), bytes.size());
+    out += '"';
+  }
+  if (cut > 0) out += " (+" + std::to_string(cut) + " bytes)";
+  out += ' ';
+  out += meaning;
+  if (ends) out += '\n';
+}
+
 void StreamTrace::line(uint64_t ms, const char* direction, const std::string& bytes, const std::string& meaning,
                        std::size_t cut) {
-  char time[32];
-  std::snprintf(time, sizeof time, "%4" PRIu64 ".%03u ", ms / 1000, static_cast<unsigned>(ms % 1000));
-  std::string text = time;
-  text += direction;
-  if (direction != kConnection) text += " \"" + printable(bytes) + "\"";
-  if (cut > 0) text += " (+" + std::to_string(cut) + " bytes)";
-  write(text + " " + meaning + "\n");
+  line(ms, direction, bytes, meaning.c_str(), cut);
 }
 
 void StreamTrace::dropped(Dropped why, bool withThisByte) {
   endRun();
-  std::string bytes = pending;
-  std::size_t cut = pendingCut;
+  if (withThisByte) {
+    take(current);  // the byte being parsed ends the dropped bytes
+    taken = true;
+  }
+  if (!pending.empty()) line(unitMs, kFromUnit, pending, reason(why), pendingCut, true);
   pending.clear();
   pendingCut = 0;
-  if (!withThisByte && !bytes.empty()) {
-    // The byte being parsed is parsed on: it is the last one taken, or one cut.
-    if (cut > 0) {
-      --cut;
-    } else {
-      bytes.pop_back();
-    }
-    pending = static_cast<char>(current);
-  }
-  if (!bytes.empty()) line(unitMs, kFromUnit, bytes, reason(why), cut);
 }
 
 void StreamTrace::versionReported(uint32_t version) {
@@ -187,7 +224,8 @@ void StreamTrace::call(const char* name, std::initializer_list<int> args) {
 }
 
 void StreamTrace::puts_(const char* text, unsigned len) {
-  drawn += text;
+  for (const char* c = text; *c != '\0'; ++c) runText.push_back(*c);  // a character or two: no call to strlen
+  drew = true;
   if (screen) screen->puts_(text, len);
 }
 

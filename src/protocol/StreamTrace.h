@@ -12,13 +12,12 @@
 //      0.215 U>H "\e[5;1;2H" ignored: wrong number of values
 //      1.730 H>U "\e[A" up
 //
-// Bytes are shown as printable ASCII, with \e, \r, \n, \b, \t, \\ and \xHH
-// for the rest, as printf(1) reads them back.
+// Bytes are shown as printable ASCII, with \e, \r, \n, \b, \t, \\, \" and
+// \xHH for the rest, as printf(1) reads them back.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -31,12 +30,13 @@ class EscSeqParser;
 
 class StreamTrace : public ScreenIntf, public ParseObserver {
 public:
-  // Each line, with its newline, goes to write.
-  using Write = std::function<void(const std::string& line)>;
-
   // Screen calls go on to `screen`, or end here when it is null. The parser
   // that feeds the trace is bound to it as its screen and its observer.
-  StreamTrace(ScreenIntf* screen, Write write);
+  explicit StreamTrace(ScreenIntf* screen);
+
+  // The lines made so far, each with its newline; whoever writes them out
+  // empties it.
+  std::string& lines() { return out; }
 
   // A byte from the unit that arrived at ms, given to the parser here.
   void parse(EscSeqParser& parser, unsigned char byte, uint64_t ms);
@@ -53,6 +53,7 @@ public:
 
   // The printable form of bytes.
   static std::string printable(const std::string& bytes);
+  static void appendPrintable(std::string& to, const char* bytes, std::size_t count);
 
   // ScreenIntf: noted, then passed on.
   void puts_(const char* text, unsigned len) override;
@@ -94,22 +95,25 @@ private:
 
   void take(unsigned char byte);
   void call(const char* name, std::initializer_list<int> args);
-  void line(uint64_t ms, const char* direction, const std::string& bytes, const std::string& meaning,
-            std::size_t cut = 0);
+  void line(uint64_t ms, const char* direction, const std::string& bytes, const char* meaning, std::size_t cut,
+            bool ends = true);
+  void line(uint64_t ms, const char* direction, const std::string& bytes, const std::string& meaning, std::size_t cut = 0);
   void endRun();
 
   ScreenIntf* screen;
-  Write write;
+  std::string out;
   HostInputDecoder reports;
   std::vector<HostEvent> decoded;
   uint64_t unitMs = 0;
-  // Bytes taken since the last line, the calls and the text they made, and
-  // the run of text (its bytes and the text drawn) that has no line yet.
+  // Bytes taken since the last line and the calls they made; the run of
+  // text (its bytes and the text drawn) that has no line yet; the byte being
+  // parsed, whether it drew, and whether it went with dropped bytes.
   std::string pending;
   std::size_t pendingCut = 0;
-  unsigned char current = 0;
   std::string calls;
-  std::string drawn;
+  unsigned char current = 0;
+  bool drew = false;
+  bool taken = false;
   std::string runBytes;
   std::string runText;
 };
