@@ -12,6 +12,8 @@
 //                                           animates at 30 frames a second,
 //                                           played in-process like latency
 //   --scale N (any mode)                    the window opens at N screens
+//   --trace FILE, --record FILE (any mode)  the program traces or records
+//                                           the session as it runs
 //
 // Results go to standard output as "name value" lines.
 #include <SDL.h>
@@ -128,7 +130,19 @@ struct Options {
   int seconds = 30;
   int bursts = 300;
   int scale = 0;
+  std::string traceFile;
+  std::string recordFile;
 };
+
+// The program's settings for a run: the benchmark's preferences, the trace
+// and the recording asked for.
+AppConfig appConfig(const Options& o) {
+  AppConfig config;
+  config.prefsDir = o.prefsDir;
+  config.traceFile = o.traceFile;
+  config.recordFile = o.recordFile;
+  return config;
+}
 
 // ---- Stream: the unit sends a long stream with a numbered version report
 // every kCheckpointBytes and 1.2.3.4 at its end.
@@ -151,9 +165,8 @@ int runStream(const Options& o) {
     bool done = false;
   } st;
   const long at5 = 5L * 1024 * 1024 / kCheckpointBytes;
-  AppConfig config;
+  AppConfig config = appConfig(o);
   config.devicePath = o.device;
-  config.prefsDir = o.prefsDir;
   config.probe = [&](const AppProbe& p) {
     if (p.stage != AppProbe::LoopPass || st.done) return;
     const Clock::time_point now = Clock::now();
@@ -215,9 +228,8 @@ int runIdle(const Options& o) {
   Clock::time_point first;
   double cpuPercent = -1;
   long passes = 0;
-  AppConfig config;
+  AppConfig config = appConfig(o);
   config.devicePath = o.device;
-  config.prefsDir = o.prefsDir;
   const Clock::time_point began = Clock::now();
   config.probe = [&](const AppProbe& p) {
     if (p.stage != AppProbe::LoopPass) return;
@@ -263,9 +275,8 @@ int runLatency(const Options& o) {
   });
   if (!unit.ok()) return 1;
 
-  AppConfig config;
+  AppConfig config = appConfig(o);
   config.devicePath = unit.path();
-  config.prefsDir = o.prefsDir;
   Clock::time_point loopStart;
   config.probe = [&](const AppProbe& p) {
     if (p.stage != AppProbe::LoopPass) return;
@@ -324,9 +335,8 @@ int runAnimate(const Options& o) {
   });
   if (!unit.ok()) return 1;
 
-  AppConfig config;
+  AppConfig config = appConfig(o);
   config.devicePath = unit.path();
-  config.prefsDir = o.prefsDir;
   Clock::time_point loopStart, measureStart;
   double cpuStart = -1, cpuPercent = -1;
   int firstFrame = 0, lastFrame = 0;
@@ -381,6 +391,8 @@ int main(int argc, char** argv) {
     else if (key == "--seconds") o.seconds = std::atoi(value.c_str());
     else if (key == "--bursts") o.bursts = std::atoi(value.c_str());
     else if (key == "--scale") o.scale = std::atoi(value.c_str());
+    else if (key == "--trace") o.traceFile = value;
+    else if (key == "--record") o.recordFile = value;
   }
   if (o.prefsDir.empty()) {
     char tmpl[] = "/tmp/tavix-bench-XXXXXX";
@@ -395,7 +407,7 @@ int main(int argc, char** argv) {
   if (o.mode == "animate") return runAnimate(o);
   std::fprintf(stderr,
                "usage: %s --mode stream|idle|latency|animate [--device PATH] [--bytes N] [--seconds S] [--bursts N]"
-               " [--scale N]\n",
+               " [--scale N] [--trace FILE] [--record FILE]\n",
                argv[0]);
   return 2;
 }

@@ -83,7 +83,7 @@ printf 'ready\r\n' > "$WORK/tiny.bin"
 
 # Starts the simulator replaying $1; sets SIM_PID and DEVICE.
 start_sim() {
-  "$BUILD/tavixSim" --replay "$1" --version 9.9.9.9 > "$WORK/sim.out" 2>&1 &
+  "$BUILD/tavixSim" --replay "$1" --firmware 9.9.9.9 > "$WORK/sim.out" 2>&1 &
   SIM_PID=$!
   for _ in $(seq 50); do
     DEVICE=$(head -n1 "$WORK/sim.out" 2>/dev/null || true)

@@ -53,6 +53,14 @@ int main(int argc, char** argv) {
                 simOptionsHelp());
     return 0;
   }
+  if (options.version) {
+    std::printf("tavixDispDemo %s\n", TAVIX_VERSION);
+    return 0;
+  }
+  if (!options.decodeFile.empty() || !options.pngFile.empty()) {
+    std::fprintf(stderr, "tavixDispDemo: --decode and --png are tavixSim's\n");
+    return 2;
+  }
 
   SimulatedUnit unit;
   if (!unit.start(options, error)) {
@@ -62,6 +70,7 @@ int main(int argc, char** argv) {
 
   AppConfig config;
   config.devicePath = unit.devicePath();
+  config.imagesDir = options.imagesDir;
   char* prefPath = SDL_GetPrefPath("tavixProject", "tavixDispDemo");
   if (prefPath != nullptr) {
     config.prefsDir = prefPath;

@@ -13,9 +13,10 @@
 #include "app/DeviceDiscovery.h"
 #include "app/Globals.h"
 #include "app/HandshakeSteps.h"
+#include "app/LinkJournal.h"
 #include "app/LinkSupervisor.h"
 #include "app/MainLoop.h"
-#include "app/SessionRecorder.h"
+#include "app/PictureFolders.h"
 #include "app/WindowRules.h"
 #include "app/quitWaiting.h"
 #include "input/human_inputs_sdl.h"
@@ -54,6 +55,11 @@ bool onlyInvisibleVideo() {
   return (asked == nullptr || *asked == '\0') && invisibleVideoDriver(SDL_GetCurrentVideoDriver());
 }
 
+// Image/ in a folder given with its trailing separator; none without one.
+std::string imageFolder(const std::string& dir) {
+  return dir.empty() ? dir : dir + "Image/";
+}
+
 std::string withTrailingSlash(std::string dir) {
   if (!dir.empty() && dir.back() != '/') {
     dir += '/';
@@ -65,7 +71,12 @@ std::string withTrailingSlash(std::string dir) {
 // them while they live.
 class TavixApp {
 public:
-  explicit TavixApp(const AppConfig& config) : config(config), log(config.verbose), recorder(config.recordFile) {}
+  explicit TavixApp(const AppConfig& config)
+      : config(config),
+        log(config.verbose),
+        journal(config.recordFile, config.traceFile),
+        pictureFolders({config.imagesDir, imageFolder(prefsDirectory(config)), imageFolder(basePath())},
+                       [this](const std::string& text) { log.event(text); }) {}
   ~TavixApp() { release(); }
   TavixApp(const TavixApp&) = delete;
   TavixApp& operator=(const TavixApp&) = delete;
@@ -122,6 +133,7 @@ private:
       release();
       return 1;
     }
+    screen->setPictureLookup([this](const std::string& name) { return pictureFolders.find(name); });
     // The input state tells the program's window by its id; SDL numbers
     // windows per process, so ask rather than assume the first number.
     if (const uint32_t windowId = SDL_GetWindowID(screen->getWindow())) {
@@ -141,13 +153,15 @@ private:
       wake.type = type;
       SDL_PushEvent(&wake);
     });
-    parser.reset(new EscSeqParser(screen.get()));
+    parser.reset(new EscSeqParser(journal.screenFor(screen.get())));
+    journal.watch(*parser);
 
     if (prefs.count(kPrefBaudrate) == 0) {
       prefs[kPrefBaudrate] = kDefaultBaudrate;
       writePrefsData(config, kPrefsFile, prefs);
     }
     baudrate = config.baudrate != 0 ? config.baudrate : prefs[kPrefBaudrate] != 0 ? prefs[kPrefBaudrate] : kDefaultBaudrate;
+    journal.begin(devicePath, baudrate);
 
     probe(AppProbe::Started);
     return 0;
@@ -201,7 +215,8 @@ private:
     }
 
     log.event("opened " + devicePath + " at " + std::to_string(baudrate) + " bit/s");
-    link->write(&unit_wire::kKeepAlive, 1);
+    journal.opened(devicePath, baudrate);
+    send(&unit_wire::kKeepAlive, 1);
     screen->stopUpdate();
     HandshakeSteps steps(SDL_GetTicks());
     uint32_t lookedForQuit = SDL_GetTicks();
@@ -211,7 +226,7 @@ private:
         lookedForQuit = SDL_GetTicks();
         if (quitWaiting()) return quitNow(0);
       }
-      const bool byteWaiting = link->getReadableBytes() != 0;
+      const bool byteWaiting = handshakeNext < handshakeCount || link->getReadableBytes() != 0;
       switch (steps.next(byteWaiting, parser->fwVersion != 0, SDL_GetTicks())) {
         case HandshakeSteps::ParseByte:
           parseOneByte();
@@ -224,7 +239,7 @@ private:
           screen->stopUpdate();
           break;
         case HandshakeSteps::SendRequest:
-          link->write(unit_wire::kVersionRequest, unit_wire::kVersionRequestSize);
+          send(unit_wire::kVersionRequest, unit_wire::kVersionRequestSize);
           break;
         case HandshakeSteps::Done:
           going = false;
@@ -237,6 +252,7 @@ private:
 
     if (parser->fwVersion != 0) {
       log.event("the unit answered: firmware " + firmwareVersionText(parser->fwVersion));
+      journal.firmware(parser->fwVersion);
       CheckNewFirmware(config, parser->fwVersion, prefs, getTodayDate());
       return 0;
     }
@@ -255,23 +271,38 @@ private:
     return status;
   }
 
-  void parseOneByte() {
-    unsigned char byte = 0;
-    link->read(&byte, 1);
-    recorder.add(&byte, 1);
-    parser->ParseByte(byte);
+  void send(const unsigned char* bytes, unsigned count) {
+    link->write(bytes, count);
+    journal.toUnit(bytes, count);
   }
 
+  // The handshake takes what waits in one piece, for the journal, and
+  // parses it a byte at a time.
+  void parseOneByte() {
+    if (handshakeNext == handshakeCount) {
+      handshakeCount = link->read(handshakeBytes, sizeof handshakeBytes);
+      handshakeNext = 0;
+      journal.fromUnit(handshakeBytes, handshakeCount);
+    }
+    if (handshakeNext < handshakeCount) journal.parse(*parser, handshakeBytes[handshakeNext++]);
+  }
+
+  // What the handshake took but did not parse, and what waits, is dropped.
   void discardWaitingBytes() {
     unsigned char bytes[CommSerial::kRingSize];
-    recorder.add(bytes, link->read(bytes, link->getReadableBytes()));
+    const unsigned count = link->read(bytes, link->getReadableBytes());
+    journal.fromUnit(bytes, count);
+    journal.discarded(std::string(reinterpret_cast<const char*>(handshakeBytes) + handshakeNext,
+                                  handshakeCount - handshakeNext) +
+                      std::string(reinterpret_cast<const char*>(bytes), count));
+    handshakeNext = handshakeCount = 0;
   }
 
   void mainLoop() {
     if (quit) {
       return;
     }
-    MainLoop loop({*screen, *input, *parser, *link, devicePath, baudrate, recorder, log, prefs, scale});
+    MainLoop loop({*screen, *input, *parser, *link, devicePath, baudrate, journal, log, prefs, scale});
     loop.run([this] { probe(AppProbe::LoopPass); }, [this] { writePrefsData(config, kPrefsFile, prefs); });
   }
 
@@ -315,7 +346,12 @@ private:
   uint32_t wakeEvent = 0;
   bool quit = false;
   const ConnectionLog log;
-  SessionRecorder recorder;
+  LinkJournal journal;
+  PictureFolders pictureFolders;
+  // What the handshake took from the link, parsed up to handshakeNext.
+  unsigned char handshakeBytes[CommSerial::kRingSize];
+  unsigned handshakeCount = 0;
+  unsigned handshakeNext = 0;
 };
 
 }  // namespace

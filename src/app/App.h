@@ -40,7 +40,9 @@ struct AppConfig : Settings {
   // to the unit, and must not delete anything it is given.
   std::function<void(const AppProbe&)> probe;
   uint32_t baudrate = 0;        // 0: the preference file's line speed
-  std::string recordFile = {};  // empty: no recording of what the unit sends
+  std::string recordFile = {};  // empty: no recording of the session
+  std::string traceFile = {};   // empty: no trace; "-": standard error
+  std::string imagesDir = {};   // pictures are looked for here first
   bool verbose = false;         // connection events on standard error
 };
 

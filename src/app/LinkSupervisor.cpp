@@ -5,14 +5,14 @@
 
 #include "app/ConnectionLog.h"
 #include "app/PassIntake.h"
-#include "app/SessionRecorder.h"
+#include "app/LinkJournal.h"
 
 LinkSupervisor::LinkSupervisor(CommSerial& link, std::string device, unsigned long baudrate,
-                               SessionRecorder& recorder, const ConnectionLog& log, Hooks hooks, Clock clock)
+                               LinkJournal& journal, const ConnectionLog& log, Hooks hooks, Clock clock)
     : link(link),
       device(std::move(device)),
       baudrate(baudrate),
-      recorder(recorder),
+      journal(journal),
       log(log),
       hooks(std::move(hooks)),
       clock(std::move(clock)) {}
@@ -62,10 +62,12 @@ void LinkSupervisor::keepAlive(uint32_t now) {
 
 bool LinkSupervisor::queue(const unsigned char* bytes, unsigned len, uint32_t now) {
   if (link.outputWaiting() == 0) lastMoveMs = now;
-  return link.write(bytes, len) == static_cast<int>(len);
+  const bool queued = link.write(bytes, len) == static_cast<int>(len);
+  if (queued) journal.toUnit(bytes, len);
+  return queued;
 }
 
-// What waits in the ring goes to the recording in one piece, then to the
+// What waits in the ring goes to the journal in one piece, then to the
 // parser for at most the pass's budget; what is left is parsed in the
 // passes that follow, before anything newer is taken.
 void LinkSupervisor::intake() {
@@ -73,7 +75,7 @@ void LinkSupervisor::intake() {
     link.arrivalsSeen();
     takenCount = link.read(taken, sizeof taken);
     parsed = 0;
-    recorder.add(taken, takenCount);
+    journal.fromUnit(taken, takenCount);
   }
   unsigned next = parsed;
   parsed += PassIntake::run(
@@ -94,18 +96,19 @@ bool LinkSupervisor::stalled(uint32_t now) {
   return now - lastMoveMs >= kStallMs;
 }
 
-// Everything the unit sent before it went away is recorded and parsed
+// Everything the unit sent before it went away is journaled and parsed
 // before the port closes; a reopening is due at once.
 void LinkSupervisor::drop(uint32_t now) {
   do {
     for (; parsed < takenCount; ++parsed) hooks.parse(taken[parsed]);
     takenCount = link.read(taken, sizeof taken);
     parsed = 0;
-    recorder.add(taken, takenCount);
+    journal.fromUnit(taken, takenCount);
   } while (takenCount > 0);
   tellDropped();
   log.event("link lost");
   link.ClosePort();
+  journal.lost();
   hooks.lost();
   deadlines.lost(now);
 }
@@ -114,6 +117,7 @@ void LinkSupervisor::reconnect() {
   hooks.reconnecting();
   if (link.OpenPort(device.c_str(), baudrate)) {
     log.event("reconnected to " + device);
+    journal.reconnected(device);
     lastTaken = 0;
     lastMoveMs = clock();
   }

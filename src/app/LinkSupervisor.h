@@ -1,8 +1,9 @@
 // The link to the unit while the program runs, one pass at a time: send the
-// keep-alive byte when it is due, take in what the unit sent (recorded before
-// it is parsed), notice a lost link, reopen the port; and say when the next
-// pass is needed. Reports to the unit go through it too. Driven by the main
-// loop; the time comes from the clock it is given.
+// keep-alive byte when it is due, take in what the unit sent (journaled
+// before it is parsed), notice a lost link, reopen the port; and say when the
+// next pass is needed. Reports to the unit go through it too, and what it
+// sends and the link's events go to the journal. Driven by the main loop;
+// the time comes from the clock it is given.
 #pragma once
 
 #include <cstdint>
@@ -14,7 +15,7 @@
 #include "serial/CommSerial.h"
 
 class ConnectionLog;
-class SessionRecorder;
+class LinkJournal;
 
 class LinkSupervisor : public ByteSink {
 public:
@@ -25,12 +26,12 @@ public:
   using Clock = std::function<uint32_t()>;
   // What the application does at the link's moments.
   struct Hooks {
-    std::function<void(unsigned char)> parse;  // a byte from the unit, in order, once recorded
+    std::function<void(unsigned char)> parse;  // a byte from the unit, in order, once journaled
     std::function<void()> lost;                // the link was dropped
     std::function<void()> reconnecting;        // a reopening is about to be tried
   };
 
-  LinkSupervisor(CommSerial& link, std::string device, unsigned long baudrate, SessionRecorder& recorder,
+  LinkSupervisor(CommSerial& link, std::string device, unsigned long baudrate, LinkJournal& journal,
                  const ConnectionLog& log, Hooks hooks, Clock clock);
 
   // The main loop begins: the keep-alive byte is due at once.
@@ -54,12 +55,12 @@ private:
   CommSerial& link;
   const std::string device;
   const unsigned long baudrate;
-  SessionRecorder& recorder;
+  LinkJournal& journal;
   const ConnectionLog& log;
   const Hooks hooks;
   const Clock clock;
   LinkDeadlines deadlines;
-  // Bytes taken from the ring and recorded, parsed up to `parsed`.
+  // Bytes taken from the ring and journaled, parsed up to `parsed`.
   unsigned char taken[CommSerial::kRingSize];
   unsigned takenCount = 0;
   unsigned parsed = 0;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "app/LinkDownScreen.h"
+#include "app/LinkJournal.h"
 #include "app/WindowRules.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
@@ -11,10 +13,6 @@
 #include "screen/edispSDL.h"
 
 namespace {
-
-const int kNotConnectedRow = 11;
-const int kNotConnectedCol = 33;
-const char kNotConnected[] = "Not Connected.";
 
 uint32_t msLeft(uint32_t deadline, uint32_t now) {
   const int32_t left = static_cast<int32_t>(deadline - now);
@@ -25,21 +23,14 @@ uint32_t msLeft(uint32_t deadline, uint32_t now) {
 
 MainLoop::MainLoop(Parts parts)
     : parts(parts),
-      supervisor(parts.link, parts.device, parts.baudrate, parts.recorder, parts.log,
+      supervisor(parts.link, parts.device, parts.baudrate, parts.journal, parts.log,
                  {[this](unsigned char byte) {
                     this->parts.screen.stopUpdate();
-                    this->parts.parser.ParseByte(byte);
+                    this->parts.journal.parse(this->parts.parser, byte);
                     presentPending = true;
                   },
-                  [this] {
-                    this->parts.screen.clear();
-                    this->parts.screen.clear_bgbuff(0);
-                  },
-                  [this] {
-                    this->parts.screen.move(kNotConnectedRow, kNotConnectedCol);
-                    this->parts.screen.set_attribute(0);
-                    this->parts.screen.puts_(kNotConnected, 0);
-                  }},
+                  [this] { showLinkLost(this->parts.screen); },
+                  [this] { showReconnecting(this->parts.screen); }},
                  [] { return SDL_GetTicks(); }) {}
 
 void MainLoop::run(const std::function<void()>& pass, const std::function<void()>& quitting) {

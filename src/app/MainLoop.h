@@ -16,7 +16,7 @@
 class ConnectionLog;
 class EscSeqParser;
 class HumanInputsSDL;
-class SessionRecorder;
+class LinkJournal;
 class edispSDL;
 
 class MainLoop {
@@ -34,7 +34,7 @@ public:
     CommSerial& link;
     const std::string& device;
     unsigned long baudrate;
-    SessionRecorder& recorder;
+    LinkJournal& journal;  // the unit's bytes reach the parser through it
     const ConnectionLog& log;
     PreferenceMap& prefs;  // the window's place and size are stored here
     int& scale;            // the window's whole scale, kept up to date

@@ -36,12 +36,22 @@ const OptionRule kRules[] = {
      }},
     {"--baud", "N", "line speed in bit/s for this run only",
      [](Options& o, const std::string& v) { return positiveNumber(v, o.config.baudrate); }},
-    {"--record", "FILE", "append what the unit sends to FILE (for tavixSim --replay)",
+    {"--record", "FILE", "record the session, timed, to FILE (for tavixSim --replay, --decode, --png)",
      [](Options& o, const std::string& v) {
        o.config.recordFile = v;
        return !v.empty();
      }},
-    {"--verbose", nullptr, "one line on standard error per connection event",
+    {"--trace", "FILE", "one line per event on the link, decoded, to FILE (- for standard error)",
+     [](Options& o, const std::string& v) {
+       o.config.traceFile = v;
+       return !v.empty();
+     }},
+    {"--images", "DIR", "look for pictures in DIR first",
+     [](Options& o, const std::string& v) {
+       o.config.imagesDir = v;
+       return !v.empty();
+     }},
+    {"--verbose", nullptr, "one line on standard error per connection event and picture folder",
      [](Options& o, const std::string&) {
        o.config.verbose = true;
        return true;

@@ -1,5 +1,5 @@
 // The program's command line: the device and line speed to use, a recording
-// of what the unit sends, connection events on standard error, and the
+// and a trace of the session, connection events on standard error, and the
 // requests that only print something (help, version, the serial devices).
 #pragma once
 

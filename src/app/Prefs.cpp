@@ -36,8 +36,8 @@ const size_t kMaxNameLength = 31;
 // is dropped with everything after it.
 const size_t kMaxFileBytes = 64 * 1024;
 
-// The preference directory with its trailing separator, or empty when
-// there is none to be had.
+}  // namespace
+
 std::string prefsDirectory(const Settings& settings) {
   if (!settings.prefsDir.empty()) {
     return settings.prefsDir.back() == '/' ? settings.prefsDir : settings.prefsDir + '/';
@@ -48,6 +48,8 @@ std::string prefsDirectory(const Settings& settings) {
   SDL_free(dir);
   return result;
 }
+
+namespace {
 
 bool isLineBreak(unsigned char c) { return c == '\n' || c == '\r'; }
 

@@ -30,6 +30,9 @@ constexpr char kPrefCheckedFwVer[] = "checked_fw_ver";
 // and says why on standard error.
 void readPrefsData(const Settings& settings, const char* fileName, PreferenceMap& prefs);
 void writePrefsData(const Settings& settings, const char* fileName, const PreferenceMap& prefs);
+// The settings' preference directory, the user's data folder for this
+// program, with its trailing separator; empty when there is none to be had.
+std::string prefsDirectory(const Settings& settings);
 // The same in the default directory.
 void readPrefsData(const char* fileName, PreferenceMap& prefs);
 void writePrefsData(const char* fileName, const PreferenceMap& prefs);

@@ -37,6 +37,8 @@ constexpr int kCsiAttributesMax = 6;
 constexpr int kImageValuesMax = 5;
 constexpr int kVersionValues = 4;
 
+using Dropped = ParseObserver::Dropped;
+
 }  // namespace
 
 int EscSeqParser::ExtractParamString(const std::string& params, int* values, int maxCount) {
@@ -80,6 +82,8 @@ void EscSeqParser::ParseEscapeSequence(const std::string& seq) {
       display->save_attribute(0);
     } else if (intro == kLoadAttribute) {
       display->load_attribute(0);
+    } else {
+      drop(Dropped::UnknownFinal);
     }
     return;
   }
@@ -90,14 +94,39 @@ void EscSeqParser::ParseEscapeSequence(const std::string& seq) {
     dispatchCsi(command, params, len);
   } else if (intro == kIntroUnit) {
     dispatchUnit(command, params, len);
+  } else {
+    drop(Dropped::CharacterSet);  // "$" and "(" sequences are collected but carry no command.
   }
-  // "$" and "(" sequences are collected but carry no command.
+}
+
+void EscSeqParser::refuse(int got, const char* params, std::size_t len) {
+  if (got >= 0) {
+    drop(Dropped::ValueCount);
+    return;
+  }
+  // The first field that holds no number, or one past the largest.
+  Dropped why = Dropped::OutOfRange;
+  int64_t value = 0;
+  for (std::size_t i = 0; i < len; ++i) {
+    if (params[i] == ';') {
+      value = 0;
+    } else if (params[i] < '0' || params[i] > '9') {
+      if (i == 0 || params[i - 1] == ';') {
+        why = Dropped::NoDigits;
+        break;
+      }
+    } else if (!addDigit(value, params[i])) {
+      break;
+    }
+  }
+  drop(why);
 }
 
 // The "[" group: cursor, erasing, attributes, cursor visibility.
 void EscSeqParser::dispatchCsi(char command, const char* params, std::size_t len) {
   int v[kCsiAttributesMax];
   bool none = (len == 0);
+  int got = 0;
   switch (command) {
     case 'A':
     case 'B':
@@ -105,7 +134,8 @@ void EscSeqParser::dispatchCsi(char command, const char* params, std::size_t len
     case 'D': {
       int n = 1;
       if (!none) {
-        if (extractParams(params, len, v, 1) != 1) {
+        if ((got = extractParams(params, len, v, 1)) != 1) {
+          refuse(got, params, len);
           return;
         }
         n = v[0];
@@ -125,75 +155,87 @@ void EscSeqParser::dispatchCsi(char command, const char* params, std::size_t len
     case 'f':
       if (none) {
         display->move(0, 0);
-      } else if (extractParams(params, len, v, 2) == 2) {
+      } else if ((got = extractParams(params, len, v, 2)) == 2) {
         display->move(v[0], v[1]);
+      } else {
+        refuse(got, params, len);
       }
       return;
     case 'J':
-      if (!none && extractParams(params, len, v, 1) == 1 && v[0] == 2) {
+      if (none || (got = extractParams(params, len, v, 1)) != 1) {
+        refuse(got, params, len);
+      } else if (v[0] == 2) {
         display->clear();
+      } else {
+        drop(Dropped::Selector);
       }
       return;
     case 'K':
       if (none) {
         display->del_to_end();
-      } else if (extractParams(params, len, v, 1) == 1) {
-        if (v[0] == 0) {
-          display->del_to_end();
-        } else if (v[0] == 2) {
-          display->del_row();
-        }
+      } else if ((got = extractParams(params, len, v, 1)) != 1) {
+        refuse(got, params, len);
+      } else if (v[0] == 0) {
+        display->del_to_end();
+      } else if (v[0] == 2) {
+        display->del_row();
+      } else {
+        drop(Dropped::Selector);
       }
       return;
     case 'X':
       if (none) {
         display->del(1);
-      } else if (extractParams(params, len, v, 1) == 1) {
+      } else if ((got = extractParams(params, len, v, 1)) == 1) {
         display->del(v[0]);
+      } else {
+        refuse(got, params, len);
       }
       return;
-    case 'm': {
+    case 'm':
       if (none) {
         display->set_attribute(0);
         return;
       }
-      switch (extractParams(params, len, v, kCsiAttributesMax)) {
+      switch (got = extractParams(params, len, v, kCsiAttributesMax)) {
         case 1: display->set_attribute(v[0]); break;
         case 2: display->set_attribute(v[0], v[1]); break;
         case 3: display->set_attribute(v[0], v[1], v[2]); break;
         case 4: display->set_attribute(v[0], v[1], v[2], v[3]); break;
-        default: break;
+        default: refuse(got, params, len); break;
       }
       return;
-    }
     case 's':
-      if (none) {
-        display->save_attribute(0);
-      }
-      return;
     case 'u':
-      if (none) {
+    case '*':
+      if (!none) {
+        drop(Dropped::ValueCount);
+      } else if (command == 's') {
+        display->save_attribute(0);
+      } else if (command == 'u') {
         display->load_attribute(0);
+      } else {
+        display->clear();
       }
       return;
     case 'h':
     case 'l':
-      if (len >= 2 && params[0] == '>' && params[1] == '5') {
-        if (command == 'h') {
-          display->curoff();
-        } else {
-          display->curon();
-        }
+      if (len < 2 || params[0] != '>' || params[1] != '5') {
+        drop(Dropped::Selector);
+      } else if (command == 'h') {
+        display->curoff();
+      } else {
+        display->curon();
       }
       return;
-    case '*':
-      if (none) {
-        display->clear();
-      }
+    case 'L':
+    case 'M':
+    case 'P':
+    case 'g':
+      drop(Dropped::NoEffect);  // Known, but without effect here.
       return;
     default:
-      // L, M, P and g are known but have no effect here; any other final
-      // byte is not a command.
+      drop(Dropped::UnknownFinal);
       return;
   }
 }
@@ -203,29 +245,33 @@ void EscSeqParser::dispatchUnit(char command, const char* params, std::size_t le
   static_assert(kShapeValuesMax <= kMaxValues && kCsiAttributesMax <= kMaxValues, "the parser keeps too few values");
   int v[kShapeValuesMax];
   bool none = (len == 0);
+  int got = 0;
   switch (command) {
-    case 'I': {
+    case 'I':
       if (none) {
         display->draw_image(1, 0, 0, 0);
         return;
       }
-      switch (extractParams(params, len, v, kImageValuesMax)) {
+      switch (got = extractParams(params, len, v, kImageValuesMax)) {
         case 2: display->draw_image(v[0], v[1], 0, 0); break;
         case 3: display->draw_image2(v[0], v[1], v[2], 0, 0); break;
         case 4: display->draw_image(v[0], v[1], v[2], v[3]); break;
         case 5: display->draw_image2(v[0], v[1], v[2], v[3], v[4]); break;
-        default: break;
+        default: refuse(got, params, len); break;
       }
       return;
-    }
     case 'V':
-      if (extractParams(params, len, v, kVersionValues) == kVersionValues) {
-        fwVersion = packFirmwareVersion(static_cast<uint32_t>(v[0]), static_cast<uint32_t>(v[1]),
-                                        static_cast<uint32_t>(v[2]), static_cast<uint32_t>(v[3]));
+      if ((got = extractParams(params, len, v, kVersionValues)) != kVersionValues) {
+        refuse(got, params, len);
+        return;
       }
+      fwVersion = packFirmwareVersion(static_cast<uint32_t>(v[0]), static_cast<uint32_t>(v[1]),
+                                      static_cast<uint32_t>(v[2]), static_cast<uint32_t>(v[3]));
+      if (observer) observer->versionReported(fwVersion);
       return;
     case 'Z': {
-      if (extractParams(params, len, v, 1) != 1) {
+      if ((got = extractParams(params, len, v, 1)) != 1) {
+        refuse(got, params, len);
         return;
       }
       int n = v[0];
@@ -237,41 +283,35 @@ void EscSeqParser::dispatchUnit(char command, const char* params, std::size_t le
         display->set_bgbuff(n - kZLayerShowBase);
       } else if (n >= kZLayerClearBase && n < kZLayerClearBase + kLayerCount) {
         display->clear_bgbuff(n - kZLayerClearBase);
+      } else {
+        drop(Dropped::Selector);
       }
       return;
     }
     case 'z': {
-      int count = extractParams(params, len, v, kShapeValuesMax);
+      const int count = extractParams(params, len, v, kShapeValuesMax);
       if (count < 1) {
+        refuse(count, params, len);
         return;
       }
-      switch (v[0]) {
-        case kShapeFillRect:
-          if (count >= kShapeValuesRect) {
-            display->draw_fillrect(v[1], v[2], v[3], v[4], v[5], v[6]);
-          }
-          break;
-        case kShapeLine:
-          if (count >= kShapeValuesRect) {
-            display->draw_line(v[1], v[2], v[3], v[4], v[5], v[6]);
-          }
-          break;
-        case kShapeEllipse:
-          if (count >= kShapeValuesEllipse) {
-            display->draw_ellipse(v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
-          }
-          break;
-        case kShapeRect:
-          if (count >= kShapeValuesRect) {
-            display->draw_rectangle(v[1], v[2], v[3], v[4], v[5], v[6]);
-          }
-          break;
-        default:
-          break;
+      const int needed = v[0] == kShapeEllipse ? kShapeValuesEllipse : kShapeValuesRect;
+      if (v[0] != kShapeFillRect && v[0] != kShapeLine && v[0] != kShapeEllipse && v[0] != kShapeRect) {
+        drop(Dropped::Selector);
+      } else if (count < needed) {
+        drop(Dropped::ValueCount);
+      } else if (v[0] == kShapeFillRect) {
+        display->draw_fillrect(v[1], v[2], v[3], v[4], v[5], v[6]);
+      } else if (v[0] == kShapeLine) {
+        display->draw_line(v[1], v[2], v[3], v[4], v[5], v[6]);
+      } else if (v[0] == kShapeEllipse) {
+        display->draw_ellipse(v[1], v[2], v[3], v[4], v[5], v[6], v[7]);
+      } else {
+        display->draw_rectangle(v[1], v[2], v[3], v[4], v[5], v[6]);
       }
       return;
     }
     default:
+      drop(Dropped::UnknownFinal);
       return;
   }
 }

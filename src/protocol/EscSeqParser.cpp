@@ -83,7 +83,8 @@ EscSeqParser::EscSeqParser(ScreenIntf* disp)
       fieldValue(0),
       converter(iconv_open("UTF-8", "sjis")),
       conversionCacheEnabled(true),
-      conversions(kConversionSlots, Conversion{Conversion::Unknown, {}}) {
+      conversions(kConversionSlots, Conversion{Conversion::Unknown, {}}),
+      observer(nullptr) {
   seqBuffer.reserve(kMaxKeptLength);
 }
 
@@ -106,6 +107,7 @@ void EscSeqParser::ParseByte(unsigned char c) {
     case State::Escape:
       if (!isCollected(c)) {
         seqState = State::Text;  // Interrupted: nothing kept, c is text or control (ESC starts anew).
+        drop(ParseObserver::Dropped::Interrupted, false);
         textByte(c);
       } else if (c == kIntroCsi || c == kIntroUnit || c == kIntroCharset94 || c == kIntroCharsetMulti) {
         seqBuffer.push_back(static_cast<char>(c));
@@ -122,6 +124,7 @@ void EscSeqParser::ParseByte(unsigned char c) {
     case State::Collect:
       if (!isCollected(c)) {
         seqState = State::Text;  // Interrupted: the sequence is abandoned, c is text or control.
+        drop(ParseObserver::Dropped::Interrupted, false);
         textByte(c);
       } else if (isParameterByte(c)) {
         collectParameter(c);
@@ -131,6 +134,7 @@ void EscSeqParser::ParseByte(unsigned char c) {
         seqState = State::Text;  // Final byte: complete.
       } else {
         seqState = State::Text;  // Malformed: the sequence and c are dropped.
+        drop(ParseObserver::Dropped::Malformed);
       }
       return;
   }
@@ -206,6 +210,7 @@ void EscSeqParser::textByte(unsigned char c) {
       return;
     }
     // A lead byte without its trail byte is dropped; c goes on as usual.
+    drop(ParseObserver::Dropped::LeadWithoutTrail, false);
   }
 
   switch (c) {
@@ -220,6 +225,7 @@ void EscSeqParser::textByte(unsigned char c) {
     case kVerticalTab:
     case kFormFeed:
     case kDel:
+      drop(ParseObserver::Dropped::ControlByte);
       return;
     case kEsc:
       seqBuffer.clear();
@@ -236,8 +242,9 @@ void EscSeqParser::textByte(unsigned char c) {
     sjisLead = c;
   } else if (c >= kKanaFirst && c <= kKanaLast) {
     drawCharacter(0, c);
+  } else {
+    drop(ParseObserver::Dropped::ControlByte);  // The remaining control bytes.
   }
-  // Remaining control bytes are ignored.
 }
 
 // Draws one Shift_JIS character: a half-width one has lead 0. The outcome
@@ -255,6 +262,8 @@ void EscSeqParser::drawCharacter(unsigned char lead, unsigned char trail) {
   }
   if (kept.state == Conversion::Drawn) {
     display->puts_(kept.utf8, 0);
+  } else {
+    drop(ParseObserver::Dropped::NotInTable);
   }
 }
 
@@ -265,6 +274,8 @@ void EscSeqParser::drawConverted(char* in, std::size_t inLen) {
   char out[kConvertedSize];
   if (convert(in, inLen, out, sizeof out)) {
     display->puts_(out, 0);
+  } else {
+    drop(ParseObserver::Dropped::NotInTable);
   }
 }
 

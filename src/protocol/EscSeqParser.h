@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol/ParseObserver.h"
+
 class ScreenIntf;
 
 class EscSeqParser {
@@ -30,6 +32,10 @@ public:
   // default); off, every character goes through the converter. What is
   // drawn is the same either way.
   void setConversionCacheEnabled(bool on);
+
+  // Told of every byte or sequence dropped and of the version report; null
+  // (the default): nobody is told.
+  void setObserver(ParseObserver* watcher) { observer = watcher; }
 
   // The unit's firmware version a.b.c.d packed with a in the top byte; 0
   // until the unit reports it.
@@ -77,6 +83,12 @@ private:
   static int extractParams(const char* text, std::size_t len, int* values, int maxCount);
   void dispatchCsi(char command, const char* params, std::size_t len);
   void dispatchUnit(char command, const char* params, std::size_t len);
+  void drop(ParseObserver::Dropped why, bool withThisByte = true) {
+    if (observer) observer->dropped(why, withThisByte);
+  }
+  // A command that could not read its values: `got` is what extractParams
+  // returned for params.
+  void refuse(int got, const char* params, std::size_t len);
 
   ScreenIntf* display;
   State seqState;
@@ -88,4 +100,5 @@ private:
   iconv_t converter;
   bool conversionCacheEnabled;
   std::vector<Conversion> conversions;
+  ParseObserver* observer;
 };

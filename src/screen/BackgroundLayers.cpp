@@ -11,7 +11,7 @@
 namespace {
 
 constexpr int kLayerCount = 4;
-constexpr size_t kPicturePathSize = 512;
+constexpr size_t kPictureNameSize = 32;
 // Pictures kept decoded: at most 32, and at most 16 MiB (sixteen pictures of
 // the whole 640 x 384 screen).
 constexpr size_t kKeptPictures = 32;
@@ -173,15 +173,15 @@ void BackgroundLayers::ellipse(int layer, bool filled, int cx, int cy, int rx, i
 }
 
 void BackgroundLayers::picture(int picture, int layer, int x, int y) {
-  char path[kPicturePathSize];
-  SDL_snprintf(path, sizeof path, "%sImage/%d.jpg", basePath.c_str(), picture);
-  drawPicture(path, layer, x, y);
+  char name[kPictureNameSize];
+  SDL_snprintf(name, sizeof name, "%d.jpg", picture);
+  drawPicture((findPicture ? findPicture(name) : basePath + "Image/" + name).c_str(), layer, x, y);
 }
 
 void BackgroundLayers::pictureInFolder(int picture, int layer, int folder, int x, int y) {
-  char path[kPicturePathSize];
-  SDL_snprintf(path, sizeof path, "%sImage/%d/%d.jpg", basePath.c_str(), folder, picture);
-  drawPicture(path, layer, x, y);
+  char name[kPictureNameSize];
+  SDL_snprintf(name, sizeof name, "%d/%d.jpg", folder, picture);
+  drawPicture((findPicture ? findPicture(name) : basePath + "Image/" + name).c_str(), layer, x, y);
 }
 
 // A picture kept from an earlier draw is copied while its file is unchanged;

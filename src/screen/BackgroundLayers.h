@@ -6,6 +6,7 @@
 
 #include <SDL.h>
 
+#include <functional>
 #include <string>
 
 #include "screen/CreationFailure.h"
@@ -43,6 +44,10 @@ public:
   // own size with its top-left at (x, y); a missing file draws nothing.
   void picture(int picture, int layer, int x, int y);
   void pictureInFolder(int picture, int layer, int folder, int x, int y);
+  // Where picture files are read: given a name such as "5.jpg" or
+  // "3/5.jpg", the path of the file. Without one, Image/ under basePath.
+  using PictureLookup = std::function<std::string(const std::string& name)>;
+  void setPictureLookup(PictureLookup lookup) { findPicture = std::move(lookup); }
 
 private:
   // Sets layer `layer` as target with the drawing colour; false (and
@@ -58,4 +63,5 @@ private:
   std::string basePath;
   // Pictures decoded from their files, kept for drawing again.
   PictureCache pictures;
+  PictureLookup findPicture;
 };

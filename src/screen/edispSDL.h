@@ -86,6 +86,8 @@ public:
   void draw_ellipse(int layer, int filled, int cx, int cy, int rx, int ry, int colour) override;
   void draw_image(int picture, int layer, int x, int y) override;
   void draw_image2(int picture, int layer, int folder, int x, int y) override;
+  // Where picture files are read (see BackgroundLayers).
+  void setPictureLookup(BackgroundLayers::PictureLookup lookup) { layers.setPictureLookup(std::move(lookup)); }
   int getBgBuffIndex() const { return bgBuffIndex; }
 
   // Drawn characters are kept (per font, text, colours, underline and bold)

@@ -4,7 +4,8 @@
 
 #include "app/ConnectionLog.h"
 #include "app/LinkSupervisor.h"
-#include "app/SessionRecorder.h"
+#include "app/LinkJournal.h"
+#include "app/Recording.h"
 #include "app_harness.h"
 
 namespace app_test {
@@ -14,22 +15,29 @@ class LinkSupervisorTest : public ::testing::Test {
 protected:
   void SetUp() override { ASSERT_TRUE(link.OpenPort(pty.path(), 230400)); }
   void report(const std::string& bytes) { supervisor.send(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()); }
+  std::string recorded() {
+    Recording recording;
+    std::string error, bytes;
+    EXPECT_TRUE(readRecording(dir.file("rec"), recording, error)) << error;
+    for (const Recording::Event& e : recording.events) bytes += e.kind == Recording::Event::FromUnit ? e.bytes : "";
+    return bytes;
+  }
   // The parser sees each byte only once it is in the recording.
   void parse(unsigned char byte) {
     parsed += static_cast<char>(byte);
-    EXPECT_EQ(readFile(dir.file("rec")).substr(0, parsed.size()), parsed);
+    EXPECT_EQ(recorded().substr(0, parsed.size()), parsed);
     now += msPerParsedByte;
   }
 
   TempDir dir;
   PtyPair pty;
   CommSerial link;
-  SessionRecorder recorder{dir.file("rec")};
+  LinkJournal journal{dir.file("rec"), ""};
   const ConnectionLog log{false};
   uint32_t now = 0xFFFFF000u, msPerParsedByte = 0;
   std::string parsed;
   int lost = 0;
-  LinkSupervisor supervisor{link, pty.slavePath(), 230400, recorder, log, {[this](unsigned char b) { parse(b); }, [this] { ++lost; }, [] {}},
+  LinkSupervisor supervisor{link, pty.slavePath(), 230400, journal, log, {[this](unsigned char b) { parse(b); }, [this] { ++lost; }, [] {}},
                             [this] { return now; }};
 };
 
@@ -75,7 +83,7 @@ TEST_F(LinkSupervisorTest, WhatTheUnitSentBeforeItWentAwayIsRecordedAndParsedBef
   supervisor.pass();
   EXPECT_EQ(lost, 1);
   EXPECT_EQ(parsed, sent);
-  EXPECT_EQ(readFile(dir.file("rec")), sent);
+  EXPECT_EQ(recorded(), sent);
 }
 
 }  // namespace

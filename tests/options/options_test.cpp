@@ -4,9 +4,12 @@
 #include <sys/wait.h>
 #include <termios.h>
 
+#include <SDL_image.h>
+
 #include <regex>
 
 #include "app_harness.h"
+#include "picture_dir.h"
 
 namespace {
 using namespace app_test;
@@ -24,7 +27,7 @@ TEST(OptionsTest, PrintingOptionsEndAtOnceAndBadValuesEndWithStatusTwoAndOneLine
       {"--version", 0, "tavixDisp 1.0.0\nfirmware page: https://page.test/fw\n"}, {"-V", 0, "tavixDisp 1.0.0\n"}, {"--help", 0, "Usage: tavixDisp [options]\n"},
       {"-h", 0, "Usage: tavixDisp [options]\n"}, {"--baud fast", 2, "tavixDisp: bad value for --baud: \"fast\"\n"}, {"--baud=fast", 2, "tavixDisp: bad value for --baud: \"fast\"\n"},
       {"--version=1", 2, "tavixDisp: --version takes no value\n"}, {"-x", 2, "tavixDisp: unknown option \"-x\""}, {"-- --list", 2, "tavixDisp: unknown option \"--list\""}, {"--baud 0", 2, "tavixDisp: bad value"}, {"--baud 4294967296", 2, "tavixDisp: bad value"},
-      {"--device ''", 2, "tavixDisp: bad value for --device"}, {"--device", 2, "tavixDisp: --device needs a value"}, {"--record ''", 2, "tavixDisp: bad value"},
+      {"--device ''", 2, "tavixDisp: bad value for --device"}, {"--device", 2, "tavixDisp: --device needs a value"}, {"--record ''", 2, "tavixDisp: bad value"}, {"--trace", 2, "tavixDisp: --trace needs"},
       {"--colour", 2, "tavixDisp: unknown option \"--colour\""}, {"--list x", 2, "tavixDisp: unknown option \"x\""}};
   for (const auto& [args, status, told] : cases) {
     EXPECT_EQ(shell(dir, "SDL_VIDEODRIVER=none TAVIX_FIRMWARE_PAGE_URL=https://page.test/fw", args), status) << args;
@@ -34,7 +37,7 @@ TEST(OptionsTest, PrintingOptionsEndAtOnceAndBadValuesEndWithStatusTwoAndOneLine
   }
 }
 
-TEST(OptionsTest, DeviceBaudRecordVerboseAndPageAddressApplyToARunOnADeviceDiscoveryNeverFinds) {
+TEST(OptionsTest, DeviceBaudRecordTraceVerboseAndPageAddressApplyToARunOnADeviceDiscoveryNeverFinds) {
   TempDir dir;  // a pseudo-terminal's /dev/pts path is never discovered
   ScriptedUnit unit;
   HttpServer page([](const std::string&) { return HttpServer::page("no versions"); });
@@ -42,27 +45,60 @@ TEST(OptionsTest, DeviceBaudRecordVerboseAndPageAddressApplyToARunOnADeviceDisco
   EXPECT_TRUE(std::filesystem::create_directories(dir.file("tavixProject/tavixDisp")) && writeFile(prefs, "baudrate = 57600\n") && writeFile(dir.file("rec"), "before|"));
   std::thread run([&] {
     EXPECT_EQ(shell(dir, "XDG_DATA_HOME=" + dir.path() + " TAVIX_FIRMWARE_PAGE_URL=" + page.url() + " sh -c 'echo $$ >" + dir.file("pid") + "; exec \"$0\" \"$@\"'",
-                    "--device=" + unit.path() + " --baud 115200 --record=" + dir.file("rec") + " --verbose --"), 0);
+                    "--device=" + unit.path() + " --baud 115200 --record=" + dir.file("rec") + " --trace " + dir.file("trace") + " --verbose --"), 0);
   });
-  const std::string sent("\x1b[2JHi\x82\xa0\0\xfe\x1b@0;0;8;8;0;0;31744z", 30);
+  const std::string sent("\x1b[2JH\x1b[9;99;9;9;9;9m\x82\xa0\0\xfe\x1b@0;0;8;8;0;0;31744z", 44);
   EXPECT_TRUE(waitFor([&] { return unit.keepAlives() >= 3; }));
   // A second program on the same device is turned away; the first keeps its link and its line.
   EXPECT_EQ(shell(dir, "XDG_DATA_HOME=" + dir.path() + " timeout 60", "--device " + unit.path(), TAVIX_BUILD_DIR "tavixDisp", "second"), kExitCannotConnect);
   EXPECT_NE(readFile(dir.file("second.err")).find("tavixDisp: cannot open " + unit.path() + ": busy"), std::string::npos) << readFile(dir.file("second.err"));
-  EXPECT_TRUE(unit.send(sent) && waitFor([&] { return readFile(dir.file("rec")).size() >= 47; }));
+  EXPECT_TRUE(unit.send(sent));
+  EXPECT_TRUE(waitFor([&] { return readFile(dir.file("trace")).find("draw_fillrect") != std::string::npos; }));
   termios line{};  // the line as the program set it up
   EXPECT_TRUE(tcgetattr(unit.lineFd(), &line) == 0 && cfgetospeed(&line) == B115200);
   unit.unplug();
   EXPECT_TRUE(waitFor([&] { return readFile(dir.file("out.err")).find("link lost\n") != std::string::npos; }));
   kill(std::stoi(readFile(dir.file("pid"))), SIGTERM);
   run.join();
-  EXPECT_EQ(readFile(dir.file("rec")), "before|\x1b@1;2;3;4V" + sent);
+  // The trace, without its times and keep-alive bytes, line by line; the recording, which replaced the file, decodes to the same lines.
+  std::string trace = readFile(dir.file("trace")), events;
+  std::smatch m;
+  for (auto at = trace.cbegin(); std::regex_search(at, trace.cend(), m, std::regex("^ *\\d+\\.\\d{3} (.*)\n")); at = m.suffix().first)
+    events += m[1] == "H>U \"\\xfe\" keep-alive" ? "" : m[1].str() + "\n";
+  EXPECT_EQ(events, "--- opened " + unit.path() + " at 115200 bit/s\nH>U \"\\e@999y\\x00\" version request\nU>H \"\\e@1;2;3;4V\" firmware version 1.2.3.4\n"
+                    "U>H \"\\e[2J\" clear()\nU>H \"H\" puts_(\"H\")\nU>H \"\\e[9;99;9;9;9;9m\" ignored: wrong number of values\nU>H \"\\x82\\xa0\" puts_(\"あ\")\n"
+                    "U>H \"\\x00\" ignored: a control byte without effect\nU>H \"\\xfe\" dropped: a Shift_JIS lead byte without its trail byte\n"
+                    "U>H \"\\e@0;0;8;8;0;0;31744z\" draw_fillrect(0, 8, 8, 0, 0, 31744)\n--- link lost\n");
   EXPECT_NE(readFile(prefs).find("baudrate = 57600\n"), std::string::npos);
   EXPECT_EQ(page.requestCount(), 1);
   const std::string stamp = "\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d\\.\\d{3} tavixDisp: ", device = unit.path();
   EXPECT_TRUE(std::regex_match(readFile(dir.file("out.err")), std::regex(stamp + "device " + device + " \\(given\\)\n" + stamp + "opened " + device +
                                                                  " at 115200 bit/s\n" + stamp + "the unit answered: firmware 1.2.3.4\n" + stamp + "link lost\n")))
       << readFile(dir.file("out.err"));
+  EXPECT_EQ(shell(dir, "", "--decode " + dir.file("rec"), TAVIX_BUILD_DIR "tavixSim"), 0);
+  EXPECT_EQ(readFile(dir.file("out")), trace);
+}
+
+TEST(OptionsTest, APictureIsTakenFromTheImagesFolderElseTheUsersElseBesideTheProgramAndVerboseTellsWhichOnce) {
+  TempDir dir;
+  screen_test::PictureDir images, user;  // user: the data folder tavixProject/tavixDisp/ under XDG_DATA_HOME
+  const std::string mine = user.base() + "tavixProject/tavixDisp/Image/";
+  ASSERT_TRUE(images.add("1.jpg", 8, 8, 250, 0, 0) && user.add("tavixProject/tavixDisp/Image/1.jpg", 8, 8, 0, 0, 250) &&
+              user.add("tavixProject/tavixDisp/Image/2.jpg", 8, 8, 0, 250, 0) && writeFile(dir.file("rec"), "\x1b@1;0;0;0I\x1b@2;0;8;0I\x1b@3;0;16;0I\x1b@2;0;24;0I"));
+  EXPECT_EQ(shell(dir, "XDG_DATA_HOME=" + user.base(), "--replay " + dir.file("rec") + " --png " + dir.file("s.png") + " --images " + images.base() + " --verbose",
+                  TAVIX_BUILD_DIR "tavixSim"), 0);
+  const std::pair<int, std::string> drawn[] = {{0, images.base() + "1.jpg"}, {8, mine + "2.jpg"}, {16, TAVIX_BUILD_DIR "Image/3.jpg"}, {24, mine + "2.jpg"}};
+  SDL_Surface* shot = IMG_Load(dir.file("s.png").c_str());
+  for (const auto& [x, file] : drawn) {  // the screen's pixel at (x + 4, 4) is the picture's at (4, 4)
+    SDL_Surface* picture = IMG_Load(file.c_str());
+    ASSERT_TRUE(shot && picture) << file;
+    const auto rgb = [](SDL_Surface* s, int px) { return std::string(static_cast<char*>(s->pixels) + 4 * s->pitch + px * 3, 3); };
+    EXPECT_EQ(rgb(shot, x + 4), rgb(picture, 4)) << file;
+    SDL_FreeSurface(picture);
+  }
+  SDL_FreeSurface(shot);
+  EXPECT_EQ(readFile(dir.file("out.err")), "tavixSim: picture 1.jpg from " + images.base() + "\ntavixSim: picture 2.jpg from " + mine +
+                                               "\ntavixSim: picture 3.jpg from " TAVIX_BUILD_DIR "Image/\n");
 }
 
 TEST(OptionsTest, ListAndFailedConnectionsTellThisUserWhyADeviceCannotBeOpened) {

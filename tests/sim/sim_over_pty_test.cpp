@@ -7,6 +7,7 @@
 
 #include "SimulatedUnit.h"
 #include "app_files.h"
+#include "protocol/UnitWire.h"
 #include "serial/CommSerial.h"
 
 namespace {
@@ -25,7 +26,7 @@ std::string listen(CommSerial& link, const std::string& until) {
 TEST(SimOverPtyTest, AnswersTheVersionShowsItsScreensAndReactsToEveryReport) {
   app_test::TempDir dir;
   SimOptions options;
-  ASSERT_TRUE(parseFirmwareVersion("3.1.4.15", options.version));
+  ASSERT_TRUE(parseFirmwareVersion("3.1.4.15", options.firmware));
   options.recordFile = dir.file("received.bin");
   SimulatedUnit unit;
   std::string error;
@@ -64,6 +65,26 @@ TEST(SimOverPtyTest, AnswersTheVersionShowsItsScreensAndReactsToEveryReport) {
   link.ClosePort();
   unit.stopBackground();
   EXPECT_EQ(app_test::readFile(options.recordFile), sent);
+}
+
+TEST(SimSessionTest, ARecordingPlaysFromThePageOnAtItsPaceAndAllAtOnceWhenFast) {
+  Recording recording;  // what the unit sent, and what it sent that the program dropped
+  recording.events = {{Recording::Event::FromUnit, 1000, "a"}, {Recording::Event::ToUnit, 1200, "\xfe"},
+                      {Recording::Event::FromUnit, 1500, "b"}, {Recording::Event::Discarded, 1600, "x"},
+                      {Recording::Event::FromUnit, 3000, "c"}};
+  const struct { bool fast; std::vector<std::pair<uint64_t, std::string>> sent; } cases[] = {  // at what time, what
+      {false, {{100, "a"}, {599, ""}, {600, "b"}, {2099, ""}, {2100, "c"}}}, {true, {{100, "abc"}}}};
+  for (const auto& c : cases) {
+    SimSession unit(FirmwareVersion(), replayScript(recording, c.fast));
+    const std::string hello = "\xfe" + std::string(reinterpret_cast<const char*>(unit_wire::kVersionRequest), unit_wire::kVersionRequestSize);
+    unit.receive(reinterpret_cast<const uint8_t*>(hello.data()), hello.size(), 0);
+    EXPECT_EQ(unit.takeOutput(), "\x1b@1;0;0;0V");
+    unit.receive(&unit_wire::kKeepAlive, 1, 100);  // the main loop's first keep-alive byte: the page starts
+    for (const auto& [ms, bytes] : c.sent) {
+      unit.tick(ms);
+      EXPECT_EQ(unit.takeOutput(), bytes) << "at " << ms << (c.fast ? " ms, fast" : " ms");
+    }
+  }
 }
 
 }  // namespace

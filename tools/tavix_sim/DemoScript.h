@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "HostInputDecoder.h"
+#include "protocol/HostInputDecoder.h"
 
 // A piece of output and how long to wait before sending it, counted from
 // the previous piece of the same script.

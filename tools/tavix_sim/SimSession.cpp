@@ -36,8 +36,20 @@ bool parseFirmwareVersion(const std::string& text, FirmwareVersion& version) {
 
 SimSession::SimSession(const FirmwareVersion& v) : version(v), script(v.text()) {}
 
-SimSession::SimSession(const FirmwareVersion& v, const std::string& stream)
-    : version(v), replayMode(true), replayStream(stream), script(v.text()) {}
+SimSession::SimSession(const FirmwareVersion& v, Script replay)
+    : version(v), replayMode(true), replay(std::move(replay)), script(v.text()) {}
+
+Script replayScript(const Recording& recording, bool fast) {
+  Script steps;
+  uint64_t lastMs = 0;
+  for (const Recording::Event& event : recording.events) {
+    if (event.kind != Recording::Event::FromUnit) continue;
+    const uint64_t delay = fast || steps.empty() ? 0 : event.ms - lastMs;
+    steps.push_back({static_cast<unsigned>(delay), event.bytes});
+    lastMs = event.ms;
+  }
+  return steps;
+}
 
 void SimSession::receive(const uint8_t* data, size_t len, uint64_t nowMs) {
   if (len == 0) return;
@@ -80,11 +92,7 @@ void SimSession::handle(const HostEvent& event, uint64_t nowMs) {
 void SimSession::startPage(uint64_t nowMs) {
   state = Running;
   pending.clear();
-  if (replayMode) {
-    output += replayStream;
-    return;
-  }
-  schedule(script.showPage(), nowMs);
+  schedule(replayMode ? replay : script.showPage(), nowMs);
 }
 
 void SimSession::schedule(const Script& steps, uint64_t nowMs) {

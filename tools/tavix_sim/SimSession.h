@@ -1,7 +1,7 @@
 // The simulated unit's side of one serial link, independent of how the
 // bytes travel: it answers the firmware version request, ignores keep-alive
-// bytes, and plays either the demonstration or a recorded byte stream, with
-// the timing rules the display program's connection phase needs.
+// bytes, and plays either the demonstration or a recording, with the timing
+// rules the display program's connection phase needs.
 //
 // Connection: the program's first byte after the port was (re)opened starts
 // a connection. During the program's connection phase the unit shows a
@@ -18,7 +18,8 @@
 #include <vector>
 
 #include "DemoScript.h"
-#include "HostInputDecoder.h"
+#include "app/Recording.h"
+#include "protocol/HostInputDecoder.h"
 
 struct FirmwareVersion {
   unsigned a = 1, b = 0, c = 0, d = 0;
@@ -28,6 +29,11 @@ struct FirmwareVersion {
 // Parses "a.b.c.d" with each part 0..255; false on anything else.
 bool parseFirmwareVersion(const std::string& text, FirmwareVersion& version);
 
+// What the unit sent in a recording, as the unit plays it again: the bytes
+// the program parsed, each piece as long after the one before as it came
+// then, or all at once when fast.
+Script replayScript(const Recording& recording, bool fast);
+
 class SimSession {
 public:
   // How long after the start of a connection without a version request the
@@ -36,9 +42,9 @@ public:
 
   // Demonstration mode.
   explicit SimSession(const FirmwareVersion& version);
-  // Replay mode: `stream` is sent as it is, in place of the demonstration,
-  // once per connection.
-  SimSession(const FirmwareVersion& version, const std::string& stream);
+  // Replay mode: `replay` is played in place of the demonstration, once per
+  // connection, from when the page would be drawn.
+  SimSession(const FirmwareVersion& version, Script replay);
 
   // Called with the current time in milliseconds of a monotonic clock.
   void receive(const uint8_t* data, size_t len, uint64_t nowMs);
@@ -73,7 +79,7 @@ private:
 
   FirmwareVersion version;
   bool replayMode = false;
-  std::string replayStream;
+  Script replay;
   DemoScript script;
   HostInputDecoder decoder;
   State state = Idle;

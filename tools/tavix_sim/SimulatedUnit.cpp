@@ -3,34 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "HostInputDecoder.h"
-
-bool readStreamFile(const std::string& path, long maxBytes, std::string& bytes,
-                    std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    error = path + ": " + std::strerror(errno);
-    return false;
-  }
-  bytes.clear();
-  char buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-    if (static_cast<long>(bytes.size() + n) > maxBytes) {
-      std::fclose(f);
-      error = path + ": larger than " + std::to_string(maxBytes) + " bytes";
-      return false;
-    }
-    bytes.append(buffer, n);
-  }
-  bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) {
-    error = path + ": read error";
-    return false;
-  }
-  return true;
-}
+#include "protocol/HostInputDecoder.h"
 
 SimulatedUnit::~SimulatedUnit() {
   stopBackground();
@@ -39,11 +12,15 @@ SimulatedUnit::~SimulatedUnit() {
 
 bool SimulatedUnit::start(const SimOptions& options, std::string& error) {
   if (!options.replayFile.empty()) {
-    std::string stream;
-    if (!readStreamFile(options.replayFile, kMaxReplayBytes, stream, error)) return false;
-    session.reset(new SimSession(options.version, stream));
+    Recording recording;
+    if (!readRecording(options.replayFile, recording, error)) return false;
+    if (!recording.note.empty()) std::fprintf(stderr, "tavixSim: %s\n", recording.note.c_str());
+    FirmwareVersion firmware = options.firmware;
+    const uint32_t v = recording.firmware;
+    if (!options.firmwareGiven && v != 0) firmware = {v >> 24, (v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF};
+    session.reset(new SimSession(firmware, replayScript(recording, options.fast)));
   } else {
-    session.reset(new SimSession(options.version));
+    session.reset(new SimSession(options.firmware));
   }
   if (!port.ok()) {
     error = port.error();

@@ -16,9 +16,6 @@
 
 class SimulatedUnit {
 public:
-  // Largest stream file that --replay accepts.
-  static constexpr long kMaxReplayBytes = 64L * 1024 * 1024;
-
   SimulatedUnit() = default;
   ~SimulatedUnit();
   SimulatedUnit(const SimulatedUnit&) = delete;
@@ -45,6 +42,3 @@ private:
   std::atomic<bool> stopFlag{false};
   std::thread worker;
 };
-
-// Reads a whole file of at most `maxBytes`; false with `error` set otherwise.
-bool readStreamFile(const std::string& path, long maxBytes, std::string& bytes, std::string& error);

@@ -2,7 +2,8 @@
 // events: keep-alive bytes, the firmware version request and the input
 // reports (buttons, keys, typed characters, wheel and mouse). Malformed or
 // unknown sequences are dropped; nothing the program sends can make the
-// decoder grow without bound.
+// decoder grow without bound. The simulated unit reads the program with it,
+// and the trace names the reports with it.
 #pragma once
 
 #include <cstddef>
@@ -42,7 +43,8 @@ struct HostEvent {
   bool operator==(const HostEvent& other) const;
 };
 
-// Readable name of an event, for logs and test messages.
+// The event's name, as the trace and the simulator's log show it: "up",
+// "enter", "key 'a'", "F1", "wheel up", "mouse 1 at 200,100"...
 std::string describe(const HostEvent& event);
 
 class HostInputDecoder {

@@ -1,4 +1,4 @@
-#include "HostInputDecoder.h"
+#include "protocol/HostInputDecoder.h"
 
 #include <cstdio>
 
@@ -39,17 +39,17 @@ std::string describe(const HostEvent& event) {
   static const char* const names[] = {
       "keep-alive", "version request", "up",         "down",      "right",
       "left",       "enter",           "back",       "home",      "end",
-      "page up",    "page down",       "function",   "wheel up",  "wheel down",
-      "wheel left", "wheel right",     "char",       "mouse"};
+      "page up",    "page down",       "F",          "wheel up",  "wheel down",
+      "wheel left", "wheel right",     "key",        "mouse"};
   std::string text = names[event.kind];
   char detail[64];
   detail[0] = '\0';
   if (event.kind == HostEvent::Function) {
-    std::snprintf(detail, sizeof detail, " F%d", event.number);
+    std::snprintf(detail, sizeof detail, "%d", event.number);
   } else if (event.kind == HostEvent::Char) {
     std::snprintf(detail, sizeof detail, " '%c'", static_cast<char>(event.number));
   } else if (event.kind == HostEvent::Mouse) {
-    std::snprintf(detail, sizeof detail, " code %d at %d,%d", event.code, event.x, event.y);
+    std::snprintf(detail, sizeof detail, " %d at %d,%d", event.code, event.x, event.y);
   }
   return text + detail;
 }
