@@ -12,7 +12,7 @@ PACKAGES=(
   python3 python3-fonttools python3-freetype python3-xlib
   clang-14 libclang-rt-14-dev
   xvfb xdotool imagemagick x11-utils libjpeg-turbo-progs openbox
-  dpkg-dev file lintian
+  dpkg-dev file lintian appstream desktop-file-utils
 )
 
 if [ "$(id -u)" -eq 0 ]; then

@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include "app/AlertWindow.h"
+
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -73,15 +75,23 @@ void writeToStandardError(const AlertRequest& request) {
   std::fflush(stderr);
 }
 
-// The platform's message box: the header as title and again as the first line
-// of the text, since the box has no bold header of its own.
-int platformAlert(const AlertRequest& request) {
-  std::vector<std::string> labels = request.buttons;
+// The alert in a window of the program's own, which a quit answers as
+// Escape does; else the platform's message box, which blocks until it is
+// answered: the header as title and again as the first line of the text,
+// since the box has no bold header of its own.
+int platformAlert(AlertRequest request) {
+  std::vector<std::string>& labels = request.buttons;
   if (labels.empty()) labels.push_back("OK");
   int defaultButton = request.defaultButton;
   if (defaultButton < 0 || defaultButton >= static_cast<int>(labels.size())) defaultButton = 0;
   // Escape picks the other button of a pair, or the only one.
   int escapeButton = labels.size() == 2 ? 1 - defaultButton : defaultButton;
+  if (!displayAvailable()) {
+    writeToStandardError(request);
+    return -1;
+  }
+  const int answered = showAlertWindow(request, defaultButton, escapeButton);
+  if (answered >= 0) return answered;
 
   std::vector<SDL_MessageBoxButtonData> buttons(labels.size());
   for (size_t i = 0; i < labels.size(); ++i) {
@@ -107,7 +117,7 @@ int platformAlert(const AlertRequest& request) {
   data.colorScheme = nullptr;
 
   int chosen = -1;
-  if (!displayAvailable() || SDL_ShowMessageBox(&data, &chosen) != 0) {
+  if (SDL_ShowMessageBox(&data, &chosen) != 0) {
     writeToStandardError(request);
     return -1;
   }

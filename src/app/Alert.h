@@ -8,7 +8,8 @@
 int showAlert(const Settings& settings, const AlertRequest& request);
 
 // Modal alert with a header, a message and one "OK" button. Returns after the
-// user dismissed it; without a display the texts go to standard error.
+// user dismissed it, or the program was asked to quit (the quit stays
+// queued); without a display the texts go to standard error.
 void DisplayErrorDialog(const Settings& settings, const char* header, const char* message);
 
 // The same with the default settings: the platform's message box.

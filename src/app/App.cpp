@@ -18,6 +18,7 @@
 #include "app/MainLoop.h"
 #include "app/PictureFolders.h"
 #include "app/WindowRules.h"
+#include "app/quitWaiting.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
 #include "protocol/FirmwareVersion.h"
@@ -37,8 +38,11 @@ const uint32_t kDefaultBaudrate = 230400;
 const int kOpenAttempts = 20;
 const uint32_t kOpenRetryPauseMs = 100;
 const uint32_t kPollPauseMs = 1;
+// How often the handshake looks whether the user asked to quit.
+const uint32_t kQuitLookMs = 20;
 
-const char kExitText[] = "Exit tavixDisp.";
+// The alert's message is this line, then the reason told on standard error.
+const char kExitText[] = "Exit tavixDisp.\n";
 const char kCannotConnect[] = "The connection with T.A.V.I.X cannot be established.";
 const char kTimedOut[] = "Communication with T.A.V.I.X has timed out.";
 
@@ -82,10 +86,10 @@ public:
     if (failure != 0) {
       return failure;
     }
-    connect();
+    const int status = connect();
     mainLoop();
     shutDown();
-    return 0;
+    return status;
   }
 
 private:
@@ -190,20 +194,24 @@ private:
   }
 
   // Opens the port, wakes the unit and asks for its firmware version. Sets
-  // the quit flag when the unit cannot be reached.
-  void connect() {
+  // the quit flag when the unit cannot be reached, and returns the exit
+  // status that tells why; 0 when connected. A quit asked for meanwhile
+  // ends the handshake at once: the quit flag is set, the preference file
+  // written and 0 returned; one asked for while an alert is up answers it.
+  int connect() {
     bool opened = false;
     for (int attempt = 0; attempt < kOpenAttempts && !opened; ++attempt) {
+      if (quitWaiting()) return quitNow(0);
       opened = link->OpenPort(devicePath.c_str(), baudrate);
       if (!opened) {
         SDL_Delay(kOpenRetryPauseMs);
       }
     }
     if (!opened) {
-      log.unreachable(devicePath, baudrate);
-      DisplayErrorDialog(config, kCannotConnect, kExitText);
+      DisplayErrorDialog(config, kCannotConnect, (kExitText + log.unreachable(devicePath, baudrate)).c_str());
+      if (quitWaiting()) return quitNow(kExitCannotConnect);
       quit = true;
-      return;
+      return kExitCannotConnect;
     }
 
     log.event("opened " + devicePath + " at " + std::to_string(baudrate) + " bit/s");
@@ -211,7 +219,13 @@ private:
     send(&unit_wire::kKeepAlive, 1);
     screen->stopUpdate();
     HandshakeSteps steps(SDL_GetTicks());
+    uint32_t lookedForQuit = SDL_GetTicks();
     for (bool going = true; going;) {
+      // Also while the unit keeps sending, without asking the window system at every byte.
+      if (SDL_GetTicks() - lookedForQuit >= kQuitLookMs) {
+        lookedForQuit = SDL_GetTicks();
+        if (quitWaiting()) return quitNow(0);
+      }
       const bool byteWaiting = handshakeNext < handshakeCount || link->getReadableBytes() != 0;
       switch (steps.next(byteWaiting, parser->fwVersion != 0, SDL_GetTicks())) {
         case HandshakeSteps::ParseByte:
@@ -240,14 +254,21 @@ private:
       log.event("the unit answered: firmware " + firmwareVersionText(parser->fwVersion));
       journal.firmware(parser->fwVersion);
       CheckNewFirmware(config, parser->fwVersion, prefs, getTodayDate());
-      return;
+      return 0;
     }
     link->clearSerialPortBuffers();
     link->ClosePort();
-    log.unanswered(devicePath);
-    DisplayErrorDialog(config, kTimedOut, kExitText);
+    DisplayErrorDialog(config, kTimedOut, (kExitText + log.unanswered(devicePath)).c_str());
     quit = true;
     writePrefsData(config, kPrefsFile, prefs);
+    return kExitTimedOut;
+  }
+
+  // Ends the run with status, as a quit in the main loop does.
+  int quitNow(int status) {
+    quit = true;
+    writePrefsData(config, kPrefsFile, prefs);
+    return status;
   }
 
   void send(const unsigned char* bytes, unsigned count) {

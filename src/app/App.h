@@ -46,6 +46,11 @@ struct AppConfig : Settings {
   bool verbose = false;         // connection events on standard error
 };
 
+// Exit statuses besides 0 (the window was closed): 1 when a library or the
+// screen cannot be started, and these two when the unit cannot be reached.
+constexpr int kExitCannotConnect = 3;  // the port could not be opened
+constexpr int kExitTimedOut = 4;       // the unit did not answer the version request
+
 // Runs the program to its end and returns the process exit status.
 int runTavixDisp(const AppConfig& config);
 

@@ -13,14 +13,18 @@ void ConnectionLog::event(const std::string& text) const {
   }
 }
 
-void ConnectionLog::unreachable(const std::string& devicePath, unsigned long baudrate) const {
+std::string ConnectionLog::unreachable(const std::string& devicePath, unsigned long baudrate) const {
   const std::string why = describeDeviceAccess(devicePath);
-  line("cannot open " + devicePath + ": " +
-       (why != kDeviceOpens ? why : "it opens, but not as a serial line at " + std::to_string(baudrate) + " bit/s"));
+  const std::string reason = "cannot open " + devicePath + ": " +
+      (why != kDeviceOpens ? why : "it opens, but not as a serial line at " + std::to_string(baudrate) + " bit/s");
+  line(reason);
+  return reason;
 }
 
-void ConnectionLog::unanswered(const std::string& devicePath) const {
-  line(devicePath + ": no answer to the version request");
+std::string ConnectionLog::unanswered(const std::string& devicePath) const {
+  const std::string reason = devicePath + ": no answer to the version request";
+  line(reason);
+  return reason;
 }
 
 // "2026-01-31 12:34:56.789 tavixDisp: text" when verbose, else without the time.

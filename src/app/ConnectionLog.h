@@ -11,10 +11,11 @@ public:
   // A connection event; shown only when verbose.
   void event(const std::string& text) const;
   // The port could not be opened at baudrate: what keeps this user from the
-  // device.
-  void unreachable(const std::string& devicePath, unsigned long baudrate) const;
+  // device. Returns the reason as told.
+  std::string unreachable(const std::string& devicePath, unsigned long baudrate) const;
   // The port opened but the unit never answered the version request.
-  void unanswered(const std::string& devicePath) const;
+  // Returns the reason as told.
+  std::string unanswered(const std::string& devicePath) const;
 
 private:
   void line(const std::string& text) const;

@@ -95,6 +95,8 @@ void MainLoop::present() {
 
 bool MainLoop::inputFrame(bool timed) {
   HumanInputsSDL& input = parts.input;
+  const ScreenPlacement before = parts.screen.placement();
+  input.screenArea = {before.x, before.y, kScreenWidth * before.scale, kScreenHeight * before.scale};
   const bool happened = input.ProcessInputs(timed);
   screenshots.pass(parts.screen, input.GetKey(), SDL_GetTicks());
   if (!happened) return false;
@@ -118,7 +120,12 @@ void MainLoop::handleWindowEvent(const SDL_WindowEvent& event) {
       screen.resumeUpdate();
     }
   } else if (event.event == SDL_WINDOWEVENT_MOVED) {
-    storeWindowMove(parts.prefs, event.data1, event.data2);
+    // The move tells where the window's content went; a new window is put
+    // by its outer corner, the window manager's frame included: that corner
+    // puts it back at the same place.
+    int top = 0, left = 0;
+    SDL_GetWindowBordersSize(screen.getWindow(), &top, &left, nullptr, nullptr);
+    storeWindowMove(parts.prefs, event.data1 - left, event.data2 - top);
   } else if (event.event == SDL_WINDOWEVENT_RESIZED) {
     parts.scale = snappedScale(event.data1, event.data2);
     screen.resizeWindow(kScreenWidth * parts.scale, kScreenHeight * parts.scale);

@@ -1,6 +1,9 @@
 #include "app/Options.h"
 
+#include <getopt.h>
+
 #include <cstdlib>
+#include <vector>
 
 namespace {
 
@@ -70,31 +73,73 @@ const OptionRule kRules[] = {
      }},
 };
 
+// The options that also have a letter of their own.
+const struct {
+  char letter;
+  const char* name;
+} kLetters[] = {{'h', "--help"}, {'V', "--version"}};
+
+const size_t kRuleCount = sizeof kRules / sizeof kRules[0];
+// getopt_long's code for rule i; above every letter.
+int ruleCode(size_t i) { return 256 + static_cast<int>(i); }
+
+// The rule getopt_long reported with code (a rule's code or a letter), or null.
+const OptionRule* ruleFor(int code) {
+  const char* name = "";
+  for (const auto& letter : kLetters) {
+    if (code == letter.letter) name = letter.name;
+  }
+  for (size_t i = 0; i < kRuleCount; ++i) {
+    if (code == ruleCode(i) || std::string(name) == kRules[i].name) return &kRules[i];
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool parseOptions(int argc, char** argv, Options& options, std::string& error) {
   if (const char* page = std::getenv(kFirmwarePageVariable)) {
     options.config.firmwarePageUrl = page;
   }
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const OptionRule* rule = nullptr;
-    for (const OptionRule& candidate : kRules) {
-      if (arg == candidate.name) rule = &candidate;
-    }
-    if (!rule) {
-      error = "unknown option \"" + arg + "\" (see --help)";
+  std::vector<struct option> longOptions;
+  for (size_t i = 0; i < kRuleCount; ++i) {
+    longOptions.push_back({kRules[i].name + 2, kRules[i].valueName ? required_argument : no_argument, nullptr, ruleCode(i)});
+  }
+  longOptions.push_back({nullptr, 0, nullptr, 0});
+  // "+": options end at the first word that is not one; ":": a missing value is told apart.
+  std::string letters = "+:";
+  for (const auto& letter : kLetters) letters += letter.letter;
+
+  opterr = 0;
+#ifdef __APPLE__
+  optreset = 1;
+  optind = 1;
+#else
+  optind = 0;  // glibc starts afresh
+#endif
+  for (int code; (code = getopt_long(argc, argv, letters.c_str(), longOptions.data(), nullptr)) != -1;) {
+    // The word getopt_long stopped at, as the user wrote it.
+    const std::string word = argv[optind - 1], given = word.substr(0, word.find('='));
+    const OptionRule* rule = ruleFor(code == '?' || code == ':' ? optopt : code);
+    if (code == ':') {
+      error = std::string(rule->name) + " needs a value: " + rule->name + " " + rule->valueName;
       return false;
     }
-    if (rule->valueName && i + 1 >= argc) {
-      error = arg + " needs a value: " + arg + " " + rule->valueName;
+    if (code == '?') {
+      const bool letter = optopt > 0 && optopt < 256;
+      error = rule && !letter ? given + " takes no value"
+                              : "unknown option \"" + (letter ? std::string("-") + char(optopt) : given) + "\" (see --help)";
       return false;
     }
-    const std::string value = rule->valueName ? argv[++i] : "";
+    const std::string value = rule->valueName ? optarg : "";
     if (!rule->apply(options, value)) {
-      error = "bad value for " + arg + ": \"" + value + "\"";
+      error = "bad value for " + std::string(rule->name) + ": \"" + value + "\"";
       return false;
     }
+  }
+  if (optind < argc) {
+    error = "unknown option \"" + std::string(argv[optind]) + "\" (see --help)";
+    return false;
   }
   return true;
 }
@@ -103,10 +148,15 @@ std::string optionsUsage() {
   std::string usage =
       "Usage: tavixDisp [options]\n"
       "The display terminal of the T.A.V.I.X unit. Without options it looks for the\n"
-      "unit's serial device by itself.\n\n";
+      "unit's serial device by itself. A value follows its option as the next word\n"
+      "or after \"=\" (--device=PATH); \"--\" ends the options.\n\n";
   for (const OptionRule& rule : kRules) {
-    std::string left = std::string("  ") + rule.name + (rule.valueName ? std::string(" ") + rule.valueName : "");
-    left.resize(18, ' ');
+    std::string left = "      ";
+    for (const auto& letter : kLetters) {
+      if (std::string(letter.name) == rule.name) left = std::string("  -") + letter.letter + ", ";
+    }
+    left += std::string(rule.name) + (rule.valueName ? std::string(" ") + rule.valueName : "");
+    left.resize(22, ' ');
     usage += left + rule.help + "\n";
   }
   usage += std::string("\nEnvironment: ") + kFirmwarePageVariable +

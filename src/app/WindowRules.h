@@ -21,5 +21,6 @@ WindowGeometry startWindow(const PreferenceMap& prefs);
 // smaller of the two directions, from 1 to 16.
 int snappedScale(int w, int h);
 
+// x, y: the window's outer corner, where a new window is put.
 void storeWindowMove(PreferenceMap& prefs, int x, int y);
 void storeWindowScale(PreferenceMap& prefs, int scale);

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "app/firmware_page_url.h"
+#include "app/quitWaiting.h"
 #include "protocol/DecimalNumber.h"
 #include "protocol/FirmwareVersion.h"
 
@@ -39,6 +40,11 @@ size_t collectBody(char* data, size_t size, size_t count, void* user) {
   return length;
 }
 
+// A quit asked for during the fetch gives it up, within about a second.
+int giveUpOnQuit(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  return quitWaiting() ? 1 : 0;
+}
+
 // The page body, or false when none came back.
 bool fetchPage(const std::string& url, std::string& body) {
   static std::once_flag curlReady;
@@ -65,6 +71,8 @@ bool fetchPage(const std::string& url, std::string& body) {
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, collectBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &download);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, giveUpOnQuit);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
 #if LIBCURL_VERSION_NUM >= 0x075700
   // A name look-up that does not answer is left to end on its own thread:
   // the fetch as a whole ends with its time-out, resolution included.

@@ -81,11 +81,17 @@ uint32_t KeyCode(SDL_Keycode sym) {
   }
 }
 
-// Code of a mouse button event: the button's bit plus the flags. 0 for a
-// button number that has no bit (SDL numbers buttons from 1).
+// The button's bit: 0 for a button number that has none (SDL numbers
+// buttons from 1).
+uint32_t ButtonBit(const SDL_MouseButtonEvent& ev) {
+  return ev.button >= 1 && ev.button <= 32 ? 1u << (ev.button - 1) : 0;
+}
+
+// Code of a mouse button event: the button's bit plus the flags; 0 when the
+// button has no bit.
 uint32_t MouseButtonCode(const SDL_MouseButtonEvent& ev, bool released) {
-  if (ev.button < 1 || ev.button > 32) return 0;
-  uint32_t code = 1u << (ev.button - 1);
+  uint32_t code = ButtonBit(ev);
+  if (code == 0) return 0;
   if (released) code |= MOUSE_RELEASED;
   if (ev.clicks == 2) code |= MOUSE_DOUBLE;
   return code;
@@ -165,12 +171,20 @@ bool HumanInputsSDL::bearsReport(const SDL_Event& ev) const {
       return false;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP:
-      return mainWindowFocused && MouseButtonCode(ev.button, false) != 0;
+      return mainWindowFocused && takesButton(ev.button);
     case SDL_MOUSEWHEEL:
       return mainWindowFocused && (ev.wheel.x != 0 || ev.wheel.y != 0);
     default:
       return false;
   }
+}
+
+bool HumanInputsSDL::takesButton(const SDL_MouseButtonEvent& ev) const {
+  const uint32_t bit = ButtonBit(ev);
+  if (bit == 0) return false;
+  if (ev.type == SDL_MOUSEBUTTONUP) return (offScreenButtons & bit) == 0;
+  const SDL_Point at{ev.x, ev.y};
+  return SDL_PointInRect(&at, &screenArea);
 }
 
 // Every printable character of the text, in order: the first is this
@@ -205,8 +219,11 @@ bool HumanInputsSDL::ProcessInputs(bool countsRepeats) {
   waiting = false;
   SDL_Event ev;
   while (SDL_PeepEvents(&ev, 1, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
-    const bool windowChange = ev.type == SDL_WINDOWEVENT && (ev.window.event == SDL_WINDOWEVENT_MOVED ||
-                                                             ev.window.event == SDL_WINDOWEVENT_RESIZED);
+    // A quit too waits for the next frame behind a move or resize, which is
+    // then stored before the program ends.
+    const bool windowChange = ev.type == SDL_QUIT ||
+                              (ev.type == SDL_WINDOWEVENT && (ev.window.event == SDL_WINDOWEVENT_MOVED ||
+                                                              ev.window.event == SDL_WINDOWEVENT_RESIZED));
     const bool bears = bearsReport(ev);
     if ((bears && reported) || (windowChange && lastWindowEvent.type != 0)) {
       waiting = true;
@@ -289,10 +306,17 @@ bool HumanInputsSDL::ProcessInputs(bool countsRepeats) {
         if (ev.key.repeat && ev.key.keysym.sym == SDLK_BACKSPACE) key = KEY_BACKSPACE;
         break;
       case SDL_MOUSEBUTTONDOWN:
-      case SDL_MOUSEBUTTONUP:
+      case SDL_MOUSEBUTTONUP: {
+        const uint32_t bit = ButtonBit(ev.button);
+        const bool taken = takesButton(ev.button);
+        // A press decides for its release: taken on the screen, left alone off it.
+        offScreenButtons &= ~bit;
+        if (!taken && ev.type == SDL_MOUSEBUTTONDOWN) offScreenButtons |= bit;
+        if (!taken) break;
         mouseCode = MouseButtonCode(ev.button, ev.type == SDL_MOUSEBUTTONUP);
         buttonPos = {static_cast<int16_t>(ev.button.x), static_cast<int16_t>(ev.button.y)};
         break;
+      }
       case SDL_MOUSEWHEEL:
         // Both ways in one event: the vertical step now, the horizontal one next.
         if (ev.wheel.y > 0) key = KEY_WHEEL_UP;
@@ -320,16 +344,16 @@ bool HumanInputsSDL::ProcessInputs(bool countsRepeats) {
   // code is taken is reported in the next one.
   int mx = 0;
   int my = 0;
-  const uint32_t buttons = SDL_GetMouseState(&mx, &my);
+  const uint32_t held = SDL_GetMouseState(&mx, &my) & kHeldMouseButtons & ~offScreenButtons;
   const TPoint pointer = {static_cast<int16_t>(mx), static_cast<int16_t>(my)};
   const TPoint pos = mouseCode != 0 ? buttonPos : pointer;
   const bool moved = pos.x != mousePos.x || pos.y != mousePos.y;
-  const bool dragged = (buttons & kHeldMouseButtons) != 0 && moved && mouseCode == 0;
+  const bool dragged = held != 0 && moved && mouseCode == 0;
   if (dragged && key != KEY_NONE) {
     waiting = true;
   } else if (mouseCode != 0 || moved) {
     mousePos = pos;
-    if ((buttons & kHeldMouseButtons) != 0 || mouseCode != 0) {
+    if (held != 0 || mouseCode != 0) {
       key = KEY_MOUSE;
       if ((mouseCode & 0x01) && (mouseCode & MOUSE_DOUBLE)) {
         latch |= BTN_ENTER;
@@ -338,7 +362,7 @@ bool HumanInputsSDL::ProcessInputs(bool countsRepeats) {
       }
     }
   }
-  if (mouseCode != 0 && (buttons & kHeldMouseButtons) != 0 && (pointer.x != pos.x || pointer.y != pos.y)) {
+  if (mouseCode != 0 && held != 0 && (pointer.x != pos.x || pointer.y != pos.y)) {
     waiting = true;
   }
 

@@ -56,8 +56,15 @@ public:
   uint32_t buttonWindowId;
   uint32_t mainWindowId;
   SDL_Event lastWindowEvent;
+  // Where the screen shows in the main window, in window pixels: a button
+  // pressed outside it (on the border around the screen) is not taken, nor
+  // its release, nor the pointer's moves while only such buttons are held.
+  SDL_Rect screenArea{INT16_MIN, INT16_MIN, 1 << 17, 1 << 17};
 
 private:
+  // The button event is one this state takes: a press on the screen, or the
+  // release of a button pressed there.
+  bool takesButton(const SDL_MouseButtonEvent& ev) const;
   // The event makes a report for the unit, with the focus as it stands.
   bool bearsReport(const SDL_Event& ev) const;
   void takeText(const char* text);
@@ -65,4 +72,6 @@ private:
   // characters, a wheel turned both ways), one per frame.
   std::deque<uint32_t> pendingKeys;
   bool waiting = false;
+  // Buttons held since a press outside the screen area, as mouse codes' bits.
+  uint32_t offScreenButtons = 0;
 };

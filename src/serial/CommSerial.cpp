@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #ifdef __APPLE__
 #include <sys/select.h>
@@ -90,6 +91,23 @@ PortState waitForPort(int port, bool forRead, bool forWrite, int wake) {
   return state;
 }
 
+// Takes the device for this program alone, before anything touches the
+// line: the lock other serial programs look for, and the terminal's
+// exclusive mode, which turns away every further open but root's. False
+// when another program holds the lock; a device that cannot be locked at
+// all is left to its exclusive mode.
+bool takeExclusively(int port) {
+  if (flock(port, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) return false;
+  ioctl(port, TIOCEXCL);
+  return true;
+}
+
+// Gives the device back and closes it; the lock goes with the descriptor.
+void closePort(int port) {
+  ioctl(port, TIOCNXCL);
+  ::close(port);
+}
+
 }  // namespace
 
 CommSerial::CommSerial() : fd(-1), readThread(nullptr), failedReads(0), hungUp(false), writeFailed(false) {
@@ -122,6 +140,10 @@ bool CommSerial::OpenPort(const char* path, unsigned long speed) {
 
   int port = ::open(path, O_RDWR | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (port < 0) return false;
+  if (!takeExclusively(port)) {
+    ::close(port);
+    return false;
+  }
 
   // The descriptor stays non-blocking: the reader thread only reads and
   // writes what its wait has found the port ready for.
@@ -130,7 +152,7 @@ bool CommSerial::OpenPort(const char* path, unsigned long speed) {
 
   struct termios saved;
   if (tcgetattr(port, &saved) != 0) {
-    ::close(port);
+    closePort(port);
     return false;
   }
 
@@ -147,7 +169,7 @@ bool CommSerial::OpenPort(const char* path, unsigned long speed) {
     tcflush(port, TCOFLUSH);
     tcflush(port, TCIFLUSH);
     tcsetattr(port, TCSANOW, &saved);
-    ::close(port);
+    closePort(port);
     return false;
   }
 
@@ -158,7 +180,7 @@ bool CommSerial::OpenPort(const char* path, unsigned long speed) {
   if (readThread == nullptr) {
     fd.store(-1);
     tcsetattr(port, TCSANOW, &saved);
-    ::close(port);
+    closePort(port);
     return false;
   }
   return true;
@@ -178,7 +200,7 @@ void CommSerial::ClosePort() {
     }
     tcflush(port, TCOFLUSH);
     tcflush(port, TCIFLUSH);
-    ::close(port);
+    closePort(port);
   }
   // The reader may have stored one more byte before it saw the stop
   // signal; none of it, and none of the output still queued, may reach the

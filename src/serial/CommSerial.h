@@ -28,6 +28,9 @@ public:
   // The main thread is about to look at the ring: the next arrival wakes it again.
   void arrivalsSeen() { notified.store(false); }
 
+  // Opens the device for this program alone (a lock and the terminal's
+  // exclusive mode, given back by ClosePort); false also when another
+  // program holds it.
   bool OpenPort(const char* path, unsigned long speed);
   void ClosePort();
   void clearSerialPortBuffers();

@@ -61,6 +61,17 @@ TEST_F(AppTest, QuitEndsTheRunWhateverWindowEventsFollowItInTheFrame) {
   EXPECT_NE(prefsText().find("window_x = 30\nwindow_y = 20\n"), std::string::npos) << "written at the quit";
 }
 
+TEST_F(AppTest, ADeviceThatCannotBeOpenedEndsTheRunWithItsOwnStatusAndTheAlertTellsWhy) {
+  EXPECT_EQ(runLoop(config(dir.file("none")), [](const AppProbe&) { return false; }), kExitCannotConnect);
+  ASSERT_EQ(alerts.size(), 1u);
+  EXPECT_EQ(alerts[0].header + "|" + alerts[0].message,
+            "The connection with T.A.V.I.X cannot be established.|Exit tavixDisp.\ncannot open " + dir.file("none") + ": not found");
+  AppConfig quitting = config(dir.file("none"));
+  quitting.probe = [](const AppProbe& probe) { SDL_Event quit{SDL_QUIT}; if (probe.stage == AppProbe::Started) SDL_PushEvent(&quit); };
+  EXPECT_EQ(runTavixDisp(quitting), 0) << "a quit while the port is being opened ends the run at once";
+  EXPECT_EQ(alerts.size(), 1u);
+}
+
 TEST_F(AppTest, ScreenThatCannotBeMadeAlertsThroughTheSettingsAndTheRunFails) {
   AppConfig cfg = config("/dev/null");
   cfg.basePath = dir.path();  // no fonts there

@@ -5,11 +5,12 @@
 #   e2e.sh screenshot BUILD  F12 saves the screen; the session's recording, and an earlier raw one,
 #                            render to the same picture without a window and replay to the same screen
 #   e2e.sh fullscreen BUILD  under a window manager, F11 shows the screen centred at a whole scale
-#                            on black, clicks report screen pixels, F11 again gives the window back
+#                            on black, clicks report screen pixels (none on the border), F11 again gives
+#                            the window back; four starts and quits open the window at the same place
 set -euo pipefail
 MODE=$1 BUILD=$(cd "$2" && pwd) W=$(mktemp -d /tmp/tavix_e2e.XXXXXX)
 trap 'kill $(jobs -p) 2>/dev/null; wait; rm -rf "$W"' EXIT
-TOOLS="Xvfb xdotool"; [ "$MODE" = package ] && TOOLS+=" cpack dpkg-deb import convert lintian"; [ "$MODE" = screenshot ] && TOOLS+=" import compare"
+TOOLS="Xvfb xdotool"; [ "$MODE" = package ] && TOOLS+=" cpack dpkg-deb import convert lintian appstreamcli desktop-file-validate"; [ "$MODE" = screenshot ] && TOOLS+=" import compare"
 [ "$MODE" = fullscreen ] && TOOLS+=" openbox import convert"
 for t in $TOOLS; do command -v "$t" >/dev/null || { echo "e2e.$MODE: $t missing"; exit 77; }; done
 fail() { echo "e2e.$MODE: $*"; tail -20 "$W/log"; exit 1; }
@@ -19,10 +20,18 @@ retry() { for _ in $(seq 100); do "$@" && return; sleep 0.2; done; false; }
 DEMO=$BUILD/tavixDispDemo ARGS=(--replay /dev/null)
 if [ "$MODE" = package ]; then
   (cd "$BUILD" && cpack -G DEB -B "$W/pkg" >"$W/log" 2>&1) || fail "cpack failed"
-  lintian --fail-on error,warning "$W"/pkg/tavixdisp_*.deb >"$W/log" 2>&1 || fail "lintian finds fault with the package"
+  lintian --pedantic -I --fail-on error,warning "$W"/pkg/tavixdisp_*.deb >"$W/log" 2>&1 && ! grep -E "hardening|keywords" "$W/log" ||
+    fail "lintian finds fault with the package"
   dpkg -x "$W"/pkg/tavixdisp_*.deb "$W/root"
   mkdir -p "$W/root/usr/share/fonts/truetype" && ln -s /usr/share/fonts/truetype/misaki "$W/root/usr/share/fonts/truetype/"  # fonts-misaki
-  [ -f "$W/root/usr/share/applications/tavixDisp.desktop" ] || fail "the package has no menu entry"
+  U=$W/root/usr/share && desktop-file-validate "$U"/applications/*.desktop >"$W/log" 2>&1 && appstreamcli validate --no-net "$U"/metainfo/*.xml >"$W/log" 2>&1 ||
+    fail "the menu entries or the software centre's metadata are not valid"
+  grep -q "The MIT licence" "$U/doc/tavixdisp/copyright" && grep -q "Copyright (c) 2026 The tavixDisp developers" "${BASH_SOURCE%/*}/../../LICENSE" || fail "no licence"
+  completes() {  # completes PROGRAM WORDS... EXPECTED: bash completes the last word to EXPECTED, among others
+    (. "$U/bash-completion/completions/${1##*/}" && COMP_WORDS=("${@:1:$#-1}") COMP_CWORD=$(($# - 2)) && _tavix && [[ " ${COMPREPLY[*]} " == *" ${!#} "* ]])
+  }
+  completes "$W/root/usr/bin/tavixDisp" --dev --device && completes "$W/root/usr/bin/tavixSim" --li --link &&
+    completes "$W/root/usr/bin/tavixDisp" --device = /dev/nul /dev/null || fail "no shell completion"
   DEMO=$W/root/usr/bin/tavixDispDemo ARGS=()
 fi
 Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp 3>"$W/display" 2>/dev/null &
@@ -69,14 +78,19 @@ if [ "$MODE" = fullscreen ]; then
   openbox --config-file /dev/null >/dev/null 2>&1 &
   managed() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window; }
   retry managed || fail "no window manager"
+  PREFS=$W/.local/share/tavixProject/tavixDispDemo/tavixDisp.prefs  # the window's outer corner at (300, 200)
+  mkdir -p "${PREFS%/*}" && printf 'window_x = 300\nwindow_y = 200\n' >"$PREFS"
 fi
-HOME=$W env -u SDL_VIDEODRIVER -u XDG_DATA_HOME "$DEMO" --record "$W/rx" "${ARGS[@]}" >"$W/log" 2>&1 &
-DEMO_PID=$!
-WID=$(timeout 20 xdotool search --sync --name T.A.V.I.X | head -1) || fail "no window"
-# The main loop runs once a keep-alive follows the answered version request.
-started() { hex <"$W/rx" | grep -q "79 00 fe"; }
-retry started 2>/dev/null || fail "the main loop did not start"
-xdotool windowfocus --sync "$WID"
+start() {
+  HOME=$W env -u SDL_VIDEODRIVER -u XDG_DATA_HOME "$DEMO" --record "$W/rx" "${ARGS[@]}" >"$W/log" 2>&1 &
+  DEMO_PID=$!
+  WID=$(timeout 20 xdotool search --sync --onlyvisible --name T.A.V.I.X | head -1) || fail "no window"
+  # The main loop runs once a keep-alive follows the answered version request.
+  started() { hex <"$W/rx" | grep -q "79 00 fe"; }
+  retry started 2>/dev/null || fail "the main loop did not start"
+  xdotool windowfocus --sync "$WID"
+}
+start
 
 # x,y=RRGGBB ...: the window shows these pixels.
 shows() {
@@ -102,19 +116,33 @@ if [ "$MODE" = fullscreen ]; then
   # 1600 x 1200: two screens each way at (160, 216), the rest black.
   retry shows 159,216=000000 160,215=000000 160,216=F8F8F8 360,316=F80000 379,335=F80000 380,336=F8F8F8 \
     1439,983=F8F8F8 1440,983=000000 1439,984=000000 || fail "fullscreen does not show the screen centred twice"
-  # Screen pixel (105, 55), the red box's middle.
-  for act in "mousemove --window $WID 371 327 mousedown 1=1" "mouseup 1=9"; do
-    EXP+=$(printf '\e[<%s;105;55M' "${act#*=}" | hex)
+  # A click on the border reaches nobody; a press on screen pixel (105, 55), the red box's middle, dragged
+  # out onto the border and released there is reported all the way, (-30, -58) as 16-bit values.
+  for act in "mousemove --window $WID 100 100 click 1=" "mousemove --window $WID 371 327 mousedown 1=1;105;55" \
+      "mousemove --window $WID 100 100=0;65506;65478" "mouseup 1=9;65506;65478"; do
+    [ -z "${act#*=}" ] || EXP+=$(printf '\e[<%sM' "${act#*=}" | hex)
     xdotool ${act%=*}
     retry arrived || fail "the click reached the unit as '$(reports)', expected '$EXP'"
   done
   xdotool key F11
   retry eval '[ "$(geometry)" = "$WINDOWED" ]' || fail "left fullscreen at $(geometry), was $WINDOWED"
   retry shows 0,0=F8F8F8 100,50=F80000 110,60=F8F8F8 || fail "the window does not show the screen again"
-  kill -TERM "$DEMO_PID" && wait "$DEMO_PID" || true
-  PREFS=$(find "$W" -name 'tavixDisp*.prefs' | head -1)
-  [ -s "$PREFS" ] && ! grep 'window_[wh] =' "$PREFS" | grep -qvE '(w = 640|h = 384)$' || fail "$(cat "$PREFS")"
   arrived || fail "F11 reached the unit: '$(reports)'"
+  for run in 2 3 4; do  # each start and quit leaves the window where it was
+    kill -TERM "$DEMO_PID" && wait "$DEMO_PID" || true
+    start
+    [ "$(geometry)" = "$WINDOWED" ] || fail "start $run put the window at $(geometry), the first at $WINDOWED"
+  done
+  kill -TERM "$DEMO_PID" && wait "$DEMO_PID" || true
+  grep -q 'window_x = 300' "$PREFS" && grep -q 'window_y = 200' "$PREFS" && ! grep 'window_[wh] =' "$PREFS" | grep -qvE '(w = 640|h = 384)$' || fail "$(cat "$PREFS")"
+  # SIGTERM while the alert of a failed connection is up ends the program with that failure's status.
+  PREFS=$W/.local/share/tavixProject/tavixDisp/tavixDisp.prefs && mkdir -p "${PREFS%/*}" && printf 'baudrate = 9600\nenable_joystick = 0\n' >"$PREFS"
+  HOME=$W env -u SDL_VIDEODRIVER -u XDG_DATA_HOME "$BUILD/tavixDisp" --device "$W/none" >"$W/log" 2>&1 & DISP=$!
+  timeout 30 xdotool search --sync --onlyvisible --name "cannot be established" >/dev/null || fail "no alert"
+  kill -TERM $DISP && retry eval '! kill -0 $DISP 2>/dev/null' || fail "still running after SIGTERM"
+  STATUS=0 && wait $DISP || STATUS=$?
+  [ $STATUS = 3 ] && grep -q "cannot open $W/none: not found" "$W/log" || fail "ended with status $STATUS"
+  grep -q '^; baudrate' "$PREFS" || fail "the preferences were not written at the quit: $(cat "$PREFS")"
   exit 0
 fi
 

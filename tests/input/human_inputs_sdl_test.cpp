@@ -62,7 +62,7 @@ TEST_F(InputTest, AFrameKeepsItsQuitOrOneMoveOrResizeAndTheNextOneFollowsAtOnce)
   const struct { std::vector<SDL_Event> events; Seen frames; } cases[] = {
       {{Window(kResized, 9, 9), Window(kMoved, -20, 40)}, {{SDL_WINDOWEVENT, kResized, 9, 9}, {SDL_WINDOWEVENT, kMoved, -20, 40}}},
       {{quit, Window(kMoved, -20, 40)}, {{SDL_QUIT, 0, 0, 0}, {SDL_WINDOWEVENT, kMoved, -20, 40}}},
-      {{Window(kResized, 9, 9), quit, Window(SDL_WINDOWEVENT_SHOWN)}, {{SDL_QUIT, 0, 0, 0}}},
+      {{Window(kResized, 9, 9), quit, Window(SDL_WINDOWEVENT_SHOWN)}, {{SDL_WINDOWEVENT, kResized, 9, 9}, {SDL_QUIT, 0, 0, 0}}},
       {{Window(kResized, 1000, 700), Window(SDL_WINDOWEVENT_EXPOSED)}, {{SDL_WINDOWEVENT, kResized, 1000, 700}}},
       {{Window(SDL_WINDOWEVENT_SHOWN), Window(SDL_WINDOWEVENT_CLOSE)}, {{0, 0, 0, 0}}},
   };

@@ -15,16 +15,18 @@ namespace {
 using namespace app_test;
 
 // Runs "prefix program args" in a shell with standard output and error into dir/out and dir/out.err.
-int shell(const TempDir& dir, const std::string& prefix, const std::string& args, const std::string& program = TAVIX_BUILD_DIR "tavixDisp") {
-  const int status = std::system((prefix + " " + program + " " + args + " >" + dir.file("out") + " 2>" + dir.file("out.err")).c_str());
+int shell(const TempDir& dir, const std::string& prefix, const std::string& args, const std::string& program = TAVIX_BUILD_DIR "tavixDisp",
+          const std::string& out = "out") {
+  const int status = std::system((prefix + " " + program + " " + args + " >" + dir.file(out) + " 2>" + dir.file(out + ".err")).c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(OptionsTest, PrintingOptionsEndAtOnceAndBadValuesEndWithStatusTwoAndOneLineBeforeAnyWindow) {
   TempDir dir;  // with no video driver, reaching the window would end with status 1
   const std::tuple<std::string, int, std::string> cases[] = {  // status, start of stdout or else of stderr
-      {"--version", 0, "tavixDisp 1.0.0\nfirmware page: https://page.test/fw\n"}, {"--help", 0, "Usage: tavixDisp [options]\n"},
-      {"--baud fast", 2, "tavixDisp: bad value for --baud: \"fast\"\n"}, {"--baud 0", 2, "tavixDisp: bad value"}, {"--baud 4294967296", 2, "tavixDisp: bad value"},
+      {"--version", 0, "tavixDisp 1.0.0\nfirmware page: https://page.test/fw\n"}, {"-V", 0, "tavixDisp 1.0.0\n"}, {"--help", 0, "Usage: tavixDisp [options]\n"},
+      {"-h", 0, "Usage: tavixDisp [options]\n"}, {"--baud fast", 2, "tavixDisp: bad value for --baud: \"fast\"\n"}, {"--baud=fast", 2, "tavixDisp: bad value for --baud: \"fast\"\n"},
+      {"--version=1", 2, "tavixDisp: --version takes no value\n"}, {"-x", 2, "tavixDisp: unknown option \"-x\""}, {"-- --list", 2, "tavixDisp: unknown option \"--list\""}, {"--baud 0", 2, "tavixDisp: bad value"}, {"--baud 4294967296", 2, "tavixDisp: bad value"},
       {"--device ''", 2, "tavixDisp: bad value for --device"}, {"--device", 2, "tavixDisp: --device needs a value"}, {"--record ''", 2, "tavixDisp: bad value"}, {"--trace", 2, "tavixDisp: --trace needs"},
       {"--colour", 2, "tavixDisp: unknown option \"--colour\""}, {"--list x", 2, "tavixDisp: unknown option \"x\""}};
   for (const auto& [args, status, told] : cases) {
@@ -43,14 +45,17 @@ TEST(OptionsTest, DeviceBaudRecordTraceVerboseAndPageAddressApplyToARunOnADevice
   EXPECT_TRUE(std::filesystem::create_directories(dir.file("tavixProject/tavixDisp")) && writeFile(prefs, "baudrate = 57600\n") && writeFile(dir.file("rec"), "before|"));
   std::thread run([&] {
     EXPECT_EQ(shell(dir, "XDG_DATA_HOME=" + dir.path() + " TAVIX_FIRMWARE_PAGE_URL=" + page.url() + " sh -c 'echo $$ >" + dir.file("pid") + "; exec \"$0\" \"$@\"'",
-                    "--device " + unit.path() + " --baud 115200 --record " + dir.file("rec") + " --trace " + dir.file("trace") + " --verbose"), 0);
+                    "--device=" + unit.path() + " --baud 115200 --record=" + dir.file("rec") + " --trace " + dir.file("trace") + " --verbose --"), 0);
   });
   const std::string sent("\x1b[2JH\x1b[9;99;9;9;9;9m\x82\xa0\0\xfe\x1b@0;0;8;8;0;0;31744z", 44);
-  EXPECT_TRUE(waitFor([&] { return unit.keepAlives() >= 3; }) && unit.send(sent));
+  EXPECT_TRUE(waitFor([&] { return unit.keepAlives() >= 3; }));
+  // A second program on the same device is turned away; the first keeps its link and its line.
+  EXPECT_EQ(shell(dir, "XDG_DATA_HOME=" + dir.path() + " timeout 60", "--device " + unit.path(), TAVIX_BUILD_DIR "tavixDisp", "second"), kExitCannotConnect);
+  EXPECT_NE(readFile(dir.file("second.err")).find("tavixDisp: cannot open " + unit.path() + ": busy"), std::string::npos) << readFile(dir.file("second.err"));
+  EXPECT_TRUE(unit.send(sent));
   EXPECT_TRUE(waitFor([&] { return readFile(dir.file("trace")).find("draw_fillrect") != std::string::npos; }));
   termios line{};  // the line as the program set it up
-  const int fd = open(unit.path().c_str(), O_RDWR | O_NOCTTY), got = tcgetattr(fd, &line);
-  EXPECT_TRUE(got == 0 && cfgetospeed(&line) == B115200 && close(fd) == 0);
+  EXPECT_TRUE(tcgetattr(unit.lineFd(), &line) == 0 && cfgetospeed(&line) == B115200);
   unit.unplug();
   EXPECT_TRUE(waitFor([&] { return readFile(dir.file("out.err")).find("link lost\n") != std::string::npos; }));
   kill(std::stoi(readFile(dir.file("pid"))), SIGTERM);
@@ -110,8 +115,9 @@ TEST(OptionsTest, ListAndFailedConnectionsTellThisUserWhyADeviceCannotBeOpened) 
   const std::pair<std::string, std::string> cases[] = {  // device, what the user is told
       {usable.slavePath(), "can be opened"}, {busy.slavePath(), "busy (another program holds it)"}, {"/dev/tavix-nothing", "not found"},
       {denied.slavePath(), "permission denied (install the udev rule packaging/70-tavix.rules, or join the group"}, {"/dev/null", "can be opened"}};
-  for (char c : {'a', 'b', 'c', 'd', 'e'}) symlink(cases[c - 'a'].first.c_str(), (base + c).c_str());
-  EXPECT_EQ(shell(dir, "for d in a b c d e; do XDG_DATA_HOME=" + dir.path() + " " + nobody, "--device " + base + "$d 2>" + dir.file("$d") + " & done; wait; " + nobody + " " + program + " --list", program), 0);
+  for (char c : {'a', 'b', 'c', 'd', 'e'}) ASSERT_EQ(symlink(cases[c - 'a'].first.c_str(), (base + c).c_str()), 0);
+  EXPECT_EQ(shell(dir, "for d in a b c d e; do (XDG_DATA_HOME=" + dir.path() + " " + nobody, "--device " + base + "$d 2>" + dir.file("$d") + "; echo $? >" +
+                  dir.file("$d.status") + ") & done; wait; " + nobody + " " + program + " --list", program), 0);
   const std::string listed = readFile(dir.file("out"));
   EXPECT_EQ(std::count(listed.begin(), listed.end(), '*') + madeExclusive, 2) << listed;  // the legend and the chosen device
   for (char c : {'a', 'b', 'c', 'd', 'e'}) {
@@ -119,6 +125,7 @@ TEST(OptionsTest, ListAndFailedConnectionsTellThisUserWhyADeviceCannotBeOpened) 
     const std::string told = c == 'a' ? base + "a: no answer to the version request"
                              : "cannot open " + base + c + ": " + (c == 'e' ? "it opens, but not as a serial line at 230400 bit/s" : cases[c - 'a'].second);
     EXPECT_NE(readFile(dir.file(std::string(1, c))).find("tavixDisp: " + told), std::string::npos) << readFile(dir.file(std::string(1, c)));
+    EXPECT_EQ(readFile(dir.file(c + std::string(".status"))), c == 'a' ? "4\n" : "3\n") << "no answer, else cannot open";
     unlink((base + c).c_str());
   }
   close(exclusive);

@@ -84,6 +84,8 @@ public:
   ScriptedUnit() : thread([this] { play(); }) {}
   ~ScriptedUnit() { unplug(); }
   const std::string& path() const { return pty.slavePath(); }
+  // A descriptor of the program's port; the program holds the device exclusively.
+  int lineFd() const { return pty.slaveFd(); }
   bool send(const std::string& bytes) { return pty.write(bytes); }
   void stopReading(bool stop = true) { reading = !stop; }
   void unplug() {
@@ -101,12 +103,13 @@ public:
   }
   // Fills the line towards the unit until it takes nothing more; returns what it took.
   size_t fillLineTowardsUnit() {
-    const int slave = ::open(pty.path(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int slave = lineFd();
+    fcntl(slave, F_SETFL, O_NONBLOCK);
     const std::string block(1024, 'f');
     size_t taken = 0;
     for (size_t size : {1024, 1})  // whole blocks, then the last bytes that fit
       for (ssize_t n = 1; slave >= 0 && n > 0; taken += std::max<ssize_t>(n, 0)) n = ::write(slave, block.data(), size);
-    return ::close(slave), taken;
+    return taken;
   }
 
 private:
