@@ -59,7 +59,9 @@ TEST_F(LinkSupervisorTest, AStallShorterThanTheKeepAliveKeepsTheLinkAndEveryRepo
   while (whole.size() + wheel.size() < CommSerial::kOutputQueueSize) whole += wheel;
   EXPECT_TRUE(pty.readExactly(whole.size(), 5000) == whole);
   EXPECT_TRUE(waitFor([&] { return link.outputWaiting() == 0; }));
-  now += 10, supervisor.pass();
+  now += 10, supervisor.pass();  // a keep-alive byte is due: seen taken by the next pass
+  EXPECT_TRUE(waitFor([&] { return link.outputWaiting() == 0; }));
+  supervisor.pass();
   EXPECT_EQ(lost, 0);
   ASSERT_EQ(tcflow(pty.slaveFd(), TCOOFF), 0);
   report("q");
