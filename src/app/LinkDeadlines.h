@@ -14,15 +14,17 @@ public:
 
   // True when now is later than deadline, as signed 32-bit tick values.
   static bool passed(uint32_t nowMs, uint32_t deadline) { return static_cast<int32_t>(nowMs - deadline) > 0; }
+  // Milliseconds from now to the tick value deadline; 0 once it is reached.
+  static uint32_t msLeft(uint32_t deadline, uint32_t nowMs) {
+    const int32_t left = static_cast<int32_t>(deadline - nowMs);
+    return left > 0 ? static_cast<uint32_t>(left) : 0;
+  }
 
   // At loop entry: due at once, and again in the next pass.
   void start(uint32_t nowMs) { deadline = nowMs - kKeepAliveIntervalMs; }
   bool due(uint32_t nowMs) const { return passed(nowMs, deadline); }
   // Milliseconds until due; 0 when due now.
-  uint32_t msUntilDue(uint32_t nowMs) const {
-    const int32_t left = static_cast<int32_t>(deadline - nowMs);
-    return left < 0 ? 0 : static_cast<uint32_t>(left) + 1;
-  }
+  uint32_t msUntilDue(uint32_t nowMs) const { return due(nowMs) ? 0 : msLeft(deadline, nowMs) + 1; }
   // From the old deadline, so a lagging one catches up a byte per pass.
   void keepAliveSent() { deadline += kKeepAliveIntervalMs; }
   void reconnectTried() { deadline += kReconnectIntervalMs; }

@@ -37,8 +37,7 @@ uint32_t LinkSupervisor::idleMs() const {
   if (link.fd >= 0 && (parsed < takenCount || link.getReadableBytes() > 0 || link.linkLost())) return 0;
   uint32_t wait = deadlines.msUntilDue(clock());
   if (link.fd >= 0 && link.outputWaiting() > 0) {
-    const int32_t left = static_cast<int32_t>(lastMoveMs + kStallMs - clock());
-    wait = std::min(wait, left > 0 ? static_cast<uint32_t>(left) : 0u);
+    wait = std::min(wait, LinkDeadlines::msLeft(lastMoveMs + kStallMs, clock()));
   }
   return wait;
 }

@@ -12,15 +12,6 @@
 #include "protocol/ProcessTerminalInputs.h"
 #include "screen/edispSDL.h"
 
-namespace {
-
-uint32_t msLeft(uint32_t deadline, uint32_t now) {
-  const int32_t left = static_cast<int32_t>(deadline - now);
-  return left > 0 ? static_cast<uint32_t>(left) : 0;
-}
-
-}  // namespace
-
 MainLoop::MainLoop(Parts parts)
     : parts(parts),
       supervisor(parts.link, parts.device, parts.baudrate, parts.journal, parts.log,
@@ -75,9 +66,9 @@ void MainLoop::run(const std::function<void()>& pass, const std::function<void()
 uint32_t MainLoop::idleMs(uint32_t now) const {
   if (parts.input.pending()) return 0;
   uint32_t wait = std::min(supervisor.idleMs(), screenshots.idleMs(now));
-  if (presentPending) wait = std::min(wait, msLeft(lastPresent + kFrameMs, now));
+  if (presentPending) wait = std::min(wait, LinkDeadlines::msLeft(lastPresent + kFrameMs, now));
   if (parts.input.heldForRepeat() || parts.input.pollsJoystick()) {
-    wait = std::min(wait, msLeft(lastFrame + kFrameMs, now));
+    wait = std::min(wait, LinkDeadlines::msLeft(lastFrame + kFrameMs, now));
   }
   return wait;
 }

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/LinkDeadlines.h"
 #include "input/human_inputs_intf.h"
 #include "screen/edispSDL.h"
 
@@ -73,8 +74,7 @@ void ScreenshotKey::pass(edispSDL& screen, unsigned key, uint32_t nowMs) {
 
 uint32_t ScreenshotKey::idleMs(uint32_t nowMs) const {
   if (!noting) return UINT32_MAX;
-  const int32_t left = static_cast<int32_t>(noteEndMs - nowMs);
-  return left > 0 ? static_cast<uint32_t>(left) : 0;
+  return LinkDeadlines::msLeft(noteEndMs, nowMs);
 }
 
 // Named "tavixDisp-YYYYMMDD-HHMMSS.png", with "-2", "-3"... when that
