@@ -42,6 +42,7 @@ void MainLoop::run(const std::function<void()>& pass, const std::function<void()
       const bool timed = now - lastFrame >= kFrameMs;
       if (timed) lastFrame = now;
       if (inputFrame(timed)) {
+        storeLastMove();
         quitting();
         return;
       }
@@ -63,6 +64,18 @@ void MainLoop::run(const std::function<void()>& pass, const std::function<void()
 
 // How long nothing is due: the link's deadlines, a presentation held back,
 // the next frame of a held key, the end of a title note.
+void MainLoop::storeLastMove() {
+  // A move tells where the window's content went; a new window is put by its
+  // outer corner, the window manager's frame included: that corner puts it
+  // back at the same place. While the window manager is still framing a new
+  // window its borders read as none, so the corner is worked out again at
+  // the quit, when they are known; in fullscreen there are none to read.
+  if (!lastMove || parts.screen.isFullscreen()) return;
+  int top = 0, left = 0;
+  SDL_GetWindowBordersSize(parts.screen.getWindow(), &top, &left, nullptr, nullptr);
+  storeWindowMove(parts.prefs, lastMove->x - left, lastMove->y - top);
+}
+
 uint32_t MainLoop::idleMs(uint32_t now) const {
   if (parts.input.pending()) return 0;
   uint32_t wait = std::min(supervisor.idleMs(), screenshots.idleMs(now));
@@ -94,7 +107,10 @@ bool MainLoop::inputFrame(bool timed) {
   const SDL_Event& event = input.lastWindowEvent;
   if (event.type == SDL_QUIT) return true;
   if (event.type == SDL_WINDOWEVENT) handleWindowEvent(event.window);
-  if (input.GetKey() == KEY_F11) parts.screen.toggleFullscreen();
+  if (input.GetKey() == KEY_F11) {
+    storeLastMove();  // while the frame's borders can still be read
+    parts.screen.toggleFullscreen();
+  }
   const ScreenPlacement shown = parts.screen.placement();
   const TPoint corner{static_cast<int16_t>(shown.x), static_cast<int16_t>(shown.y)};
   ProcessTerminalInputs(&input, supervisor, shown.scale, corner);
@@ -111,12 +127,8 @@ void MainLoop::handleWindowEvent(const SDL_WindowEvent& event) {
       screen.resumeUpdate();
     }
   } else if (event.event == SDL_WINDOWEVENT_MOVED) {
-    // The move tells where the window's content went; a new window is put
-    // by its outer corner, the window manager's frame included: that corner
-    // puts it back at the same place.
-    int top = 0, left = 0;
-    SDL_GetWindowBordersSize(screen.getWindow(), &top, &left, nullptr, nullptr);
-    storeWindowMove(parts.prefs, event.data1 - left, event.data2 - top);
+    lastMove = SDL_Point{event.data1, event.data2};
+    storeLastMove();
   } else if (event.event == SDL_WINDOWEVENT_RESIZED) {
     parts.scale = snappedScale(event.data1, event.data2);
     screen.resizeWindow(kScreenWidth * parts.scale, kScreenHeight * parts.scale);

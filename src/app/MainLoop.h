@@ -4,9 +4,11 @@
 #pragma once
 
 #include <SDL_events.h>
+#include <SDL_rect.h>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "app/LinkSupervisor.h"
@@ -50,6 +52,8 @@ private:
   // An input frame; true when it took the quit event.
   bool inputFrame(bool timed);
   void handleWindowEvent(const SDL_WindowEvent& event);
+  // Stores the outer corner for the window's last move, if it moved.
+  void storeLastMove();
   uint32_t idleMs(uint32_t now) const;
 
   Parts parts;
@@ -58,4 +62,5 @@ private:
   bool presentPending = false;
   uint32_t lastPresent = 0;
   uint32_t lastFrame = 0;
+  std::optional<SDL_Point> lastMove;  // the content's corner at the last move
 };
