@@ -62,20 +62,21 @@ void MainLoop::run(const std::function<void()>& pass, const std::function<void()
   }
 }
 
-// How long nothing is due: the link's deadlines, a presentation held back,
-// the next frame of a held key, the end of a title note.
 void MainLoop::storeLastMove() {
   // A move tells where the window's content went; a new window is put by its
   // outer corner, the window manager's frame included: that corner puts it
   // back at the same place. While the window manager is still framing a new
-  // window its borders read as none, so the corner is worked out again at
-  // the quit, when they are known; in fullscreen there are none to read.
+  // window its borders read as none, so the corner is worked out at the quit
+  // and before going fullscreen, when they are known; in fullscreen there are
+  // none to read.
   if (!lastMove || parts.screen.isFullscreen()) return;
   int top = 0, left = 0;
   SDL_GetWindowBordersSize(parts.screen.getWindow(), &top, &left, nullptr, nullptr);
   storeWindowMove(parts.prefs, lastMove->x - left, lastMove->y - top);
 }
 
+// How long nothing is due: the link's deadlines, a presentation held back,
+// the next frame of a held key, the end of a title note.
 uint32_t MainLoop::idleMs(uint32_t now) const {
   if (parts.input.pending()) return 0;
   uint32_t wait = std::min(supervisor.idleMs(), screenshots.idleMs(now));
@@ -127,8 +128,7 @@ void MainLoop::handleWindowEvent(const SDL_WindowEvent& event) {
       screen.resumeUpdate();
     }
   } else if (event.event == SDL_WINDOWEVENT_MOVED) {
-    lastMove = SDL_Point{event.data1, event.data2};
-    storeLastMove();
+    lastMove = SDL_Point{event.data1, event.data2};  // stored at the quit
   } else if (event.event == SDL_WINDOWEVENT_RESIZED) {
     parts.scale = snappedScale(event.data1, event.data2);
     screen.resizeWindow(kScreenWidth * parts.scale, kScreenHeight * parts.scale);
