@@ -45,7 +45,7 @@ int EscSeqParser::ExtractParamString(const std::string& params, int* values, int
   return extractParams(params.data(), params.size(), values, maxCount);
 }
 
-int EscSeqParser::extractParams(const char* text, std::size_t len, int* values, int maxCount) {
+int EscSeqParser::extractParams(const char* text, std::size_t len, int* values, int maxCount, Dropped* fault) {
   if (maxCount < 1) {
     return 0;
   }
@@ -56,11 +56,13 @@ int EscSeqParser::extractParams(const char* text, std::size_t len, int* values, 
     std::size_t end = sep ? static_cast<std::size_t>(static_cast<const char*>(sep) - text) : len;
     if (end > pos) {
       if (text[pos] < '0' || text[pos] > '9') {
-        return -1;  // No number in this field.
+        if (fault) *fault = Dropped::NoDigits;
+        return -1;
       }
       const char* digits = text + pos;
       int64_t value = 0;
       if (!readDecimal(digits, text + end, value)) {
+        if (fault) *fault = Dropped::OutOfRange;
         return -1;
       }
       values[count++] = static_cast<int>(value);
@@ -99,34 +101,13 @@ void EscSeqParser::ParseEscapeSequence(const std::string& seq) {
   }
 }
 
-void EscSeqParser::refuse(int got, const char* params, std::size_t len) {
-  if (got >= 0) {
-    drop(Dropped::ValueCount);
-    return;
-  }
-  // The first field that holds no number, or one past the largest.
-  Dropped why = Dropped::OutOfRange;
-  int64_t value = 0;
-  for (std::size_t i = 0; i < len; ++i) {
-    if (params[i] == ';') {
-      value = 0;
-    } else if (params[i] < '0' || params[i] > '9') {
-      if (i == 0 || params[i - 1] == ';') {
-        why = Dropped::NoDigits;
-        break;
-      }
-    } else if (!addDigit(value, params[i])) {
-      break;
-    }
-  }
-  drop(why);
-}
 
 // The "[" group: cursor, erasing, attributes, cursor visibility.
 void EscSeqParser::dispatchCsi(char command, const char* params, std::size_t len) {
   int v[kCsiAttributesMax];
   bool none = (len == 0);
   int got = 0;
+  Dropped fault = Dropped::ValueCount;
   switch (command) {
     case 'A':
     case 'B':
@@ -134,8 +115,8 @@ void EscSeqParser::dispatchCsi(char command, const char* params, std::size_t len
     case 'D': {
       int n = 1;
       if (!none) {
-        if ((got = extractParams(params, len, v, 1)) != 1) {
-          refuse(got, params, len);
+        if ((got = extractParams(params, len, v, 1, &fault)) != 1) {
+          refuse(got, fault);
           return;
         }
         n = v[0];
@@ -155,15 +136,15 @@ void EscSeqParser::dispatchCsi(char command, const char* params, std::size_t len
     case 'f':
       if (none) {
         display->move(0, 0);
-      } else if ((got = extractParams(params, len, v, 2)) == 2) {
+      } else if ((got = extractParams(params, len, v, 2, &fault)) == 2) {
         display->move(v[0], v[1]);
       } else {
-        refuse(got, params, len);
+        refuse(got, fault);
       }
       return;
     case 'J':
-      if (none || (got = extractParams(params, len, v, 1)) != 1) {
-        refuse(got, params, len);
+      if (none || (got = extractParams(params, len, v, 1, &fault)) != 1) {
+        refuse(got, fault);
       } else if (v[0] == 2) {
         display->clear();
       } else {
@@ -173,8 +154,8 @@ void EscSeqParser::dispatchCsi(char command, const char* params, std::size_t len
     case 'K':
       if (none) {
         display->del_to_end();
-      } else if ((got = extractParams(params, len, v, 1)) != 1) {
-        refuse(got, params, len);
+      } else if ((got = extractParams(params, len, v, 1, &fault)) != 1) {
+        refuse(got, fault);
       } else if (v[0] == 0) {
         display->del_to_end();
       } else if (v[0] == 2) {
@@ -186,10 +167,10 @@ void EscSeqParser::dispatchCsi(char command, const char* params, std::size_t len
     case 'X':
       if (none) {
         display->del(1);
-      } else if ((got = extractParams(params, len, v, 1)) == 1) {
+      } else if ((got = extractParams(params, len, v, 1, &fault)) == 1) {
         display->del(v[0]);
       } else {
-        refuse(got, params, len);
+        refuse(got, fault);
       }
       return;
     case 'm':
@@ -197,12 +178,12 @@ void EscSeqParser::dispatchCsi(char command, const char* params, std::size_t len
         display->set_attribute(0);
         return;
       }
-      switch (got = extractParams(params, len, v, kCsiAttributesMax)) {
+      switch (got = extractParams(params, len, v, kCsiAttributesMax, &fault)) {
         case 1: display->set_attribute(v[0]); break;
         case 2: display->set_attribute(v[0], v[1]); break;
         case 3: display->set_attribute(v[0], v[1], v[2]); break;
         case 4: display->set_attribute(v[0], v[1], v[2], v[3]); break;
-        default: refuse(got, params, len); break;
+        default: refuse(got, fault); break;
       }
       return;
     case 's':
@@ -246,23 +227,24 @@ void EscSeqParser::dispatchUnit(char command, const char* params, std::size_t le
   int v[kShapeValuesMax];
   bool none = (len == 0);
   int got = 0;
+  Dropped fault = Dropped::ValueCount;
   switch (command) {
     case 'I':
       if (none) {
         display->draw_image(1, 0, 0, 0);
         return;
       }
-      switch (got = extractParams(params, len, v, kImageValuesMax)) {
+      switch (got = extractParams(params, len, v, kImageValuesMax, &fault)) {
         case 2: display->draw_image(v[0], v[1], 0, 0); break;
         case 3: display->draw_image2(v[0], v[1], v[2], 0, 0); break;
         case 4: display->draw_image(v[0], v[1], v[2], v[3]); break;
         case 5: display->draw_image2(v[0], v[1], v[2], v[3], v[4]); break;
-        default: refuse(got, params, len); break;
+        default: refuse(got, fault); break;
       }
       return;
     case 'V':
-      if ((got = extractParams(params, len, v, kVersionValues)) != kVersionValues) {
-        refuse(got, params, len);
+      if ((got = extractParams(params, len, v, kVersionValues, &fault)) != kVersionValues) {
+        refuse(got, fault);
         return;
       }
       fwVersion = packFirmwareVersion(static_cast<uint32_t>(v[0]), static_cast<uint32_t>(v[1]),
@@ -270,8 +252,8 @@ void EscSeqParser::dispatchUnit(char command, const char* params, std::size_t le
       if (observer) observer->versionReported(fwVersion);
       return;
     case 'Z': {
-      if ((got = extractParams(params, len, v, 1)) != 1) {
-        refuse(got, params, len);
+      if ((got = extractParams(params, len, v, 1, &fault)) != 1) {
+        refuse(got, fault);
         return;
       }
       int n = v[0];
@@ -289,9 +271,9 @@ void EscSeqParser::dispatchUnit(char command, const char* params, std::size_t le
       return;
     }
     case 'z': {
-      const int count = extractParams(params, len, v, kShapeValuesMax);
+      const int count = extractParams(params, len, v, kShapeValuesMax, &fault);
       if (count < 1) {
-        refuse(count, params, len);
+        refuse(count, fault);
         return;
       }
       const int needed = v[0] == kShapeEllipse ? kShapeValuesEllipse : kShapeValuesRect;

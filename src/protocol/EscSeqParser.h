@@ -80,15 +80,20 @@ private:
   void drawCharacter(unsigned char lead, unsigned char trail);
   void drawConverted(char* in, std::size_t inLen);
   bool convert(char* in, std::size_t inLen, char* out, std::size_t outSize);
-  static int extractParams(const char* text, std::size_t len, int* values, int maxCount);
+  // ExtractParamString on a parameter text; -1 for a field that holds no
+  // number or one past the largest, and then fault (if given) says which.
+  static int extractParams(const char* text, std::size_t len, int* values, int maxCount,
+                           ParseObserver::Dropped* fault = nullptr);
   void dispatchCsi(char command, const char* params, std::size_t len);
   void dispatchUnit(char command, const char* params, std::size_t len);
   void drop(ParseObserver::Dropped why, bool withThisByte = true) {
     if (observer) observer->dropped(why, withThisByte);
   }
   // A command that could not read its values: `got` is what extractParams
-  // returned for params.
-  void refuse(int got, const char* params, std::size_t len);
+  // returned, fault what it said of a field it could not read.
+  void refuse(int got, ParseObserver::Dropped fault) {
+    drop(got >= 0 ? ParseObserver::Dropped::ValueCount : fault);
+  }
 
   ScreenIntf* display;
   State seqState;
