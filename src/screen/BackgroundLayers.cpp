@@ -102,11 +102,7 @@ SDL_Texture* BackgroundLayers::shown(int index) const {
 }
 
 void BackgroundLayers::clearAll() {
-  for (SDL_Texture* layer : layers) {
-    SDL_SetRenderTarget(renderer, layer);
-    SDL_SetRenderDrawColor(renderer, 0, 0, 0, 255);
-    SDL_RenderClear(renderer);
-  }
+  for (int layer = 0; layer < kLayerCount; ++layer) clear(layer);
 }
 
 void BackgroundLayers::clear(int layer) {
@@ -175,18 +171,20 @@ void BackgroundLayers::ellipse(int layer, bool filled, int cx, int cy, int rx, i
 void BackgroundLayers::picture(int picture, int layer, int x, int y) {
   char name[kPictureNameSize];
   SDL_snprintf(name, sizeof name, "%d.jpg", picture);
-  drawPicture((findPicture ? findPicture(name) : basePath + "Image/" + name).c_str(), layer, x, y);
+  drawPicture(name, layer, x, y);
 }
 
 void BackgroundLayers::pictureInFolder(int picture, int layer, int folder, int x, int y) {
   char name[kPictureNameSize];
   SDL_snprintf(name, sizeof name, "%d/%d.jpg", folder, picture);
-  drawPicture((findPicture ? findPicture(name) : basePath + "Image/" + name).c_str(), layer, x, y);
+  drawPicture(name, layer, x, y);
 }
 
 // A picture kept from an earlier draw is copied while its file is unchanged;
 // otherwise the file is read and decoded, and the result kept.
-void BackgroundLayers::drawPicture(const char* path, int layer, int x, int y) {
+void BackgroundLayers::drawPicture(const char* name, int layer, int x, int y) {
+  const std::string file = findPicture ? findPicture(name) : basePath + "Image/" + name;
+  const char* path = file.c_str();
   if (!validLayer(layer) || !renderer) return;
   PictureCache::FileStamp stamp{};
   const bool stamped = PictureCache::stampOf(path, &stamp);

@@ -54,7 +54,8 @@ private:
   // nothing set) for a layer number outside 0..3.
   bool targetLayer(int layer, int colour);
   bool layerRect(int w, int h, int x, int y, SDL_Rect* out) const;
-  void drawPicture(const char* path, int layer, int x, int y);
+  // The picture file of this name (see setPictureLookup).
+  void drawPicture(const char* name, int layer, int x, int y);
 
   int w;
   int h;
