@@ -1,7 +1,6 @@
 #include "app/LinkSupervisor.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "app/ConnectionLog.h"
 #include "app/PassIntake.h"
@@ -72,15 +71,15 @@ bool LinkSupervisor::queue(const unsigned char* bytes, unsigned len, uint32_t no
 void LinkSupervisor::intake() {
   if (parsed == takenCount) {
     link.arrivalsSeen();
-    takenCount = link.read(taken, sizeof taken);
-    parsed = 0;
-    journal.fromUnit(taken, takenCount);
+    takeWaiting();
   }
-  unsigned next = parsed;
-  parsed += PassIntake::run(
-      takenCount - parsed,
-      [this, &next](unsigned char* dst, unsigned n) { return std::memcpy(dst, taken + next, n), next += n, n; },
-      hooks.parse, clock);
+  parsed += PassIntake::run(taken + parsed, takenCount - parsed, hooks.parse, clock);
+}
+
+void LinkSupervisor::takeWaiting() {
+  takenCount = link.read(taken, sizeof taken);
+  parsed = 0;
+  journal.fromUnit(taken, takenCount);
 }
 
 // The port has taken nothing for kStallMs while output waited.
@@ -100,9 +99,7 @@ bool LinkSupervisor::stalled(uint32_t now) {
 void LinkSupervisor::drop(uint32_t now) {
   do {
     for (; parsed < takenCount; ++parsed) hooks.parse(taken[parsed]);
-    takenCount = link.read(taken, sizeof taken);
-    parsed = 0;
-    journal.fromUnit(taken, takenCount);
+    takeWaiting();
   } while (takenCount > 0);
   tellDropped();
   log.event("link lost");

@@ -45,6 +45,8 @@ public:
 private:
   void keepAlive(uint32_t now);
   void intake();
+  // Takes what waits in the ring, journaled in one piece, to be parsed.
+  void takeWaiting();
   bool stalled(uint32_t now);
   void drop(uint32_t now);
   void reconnect();

@@ -1,19 +1,13 @@
 #include "app/PassIntake.h"
 
-unsigned PassIntake::run(unsigned waiting, const Take& take, const Parse& parse, const Clock& nowMs) {
+unsigned PassIntake::run(const unsigned char* bytes, unsigned count, const Parse& parse, const Clock& nowMs) {
   const uint32_t start = nowMs();
   unsigned parsed = 0;
-  unsigned char bytes[kBytesPerLook];
-  while (parsed < waiting) {
-    const unsigned wanted = waiting - parsed < kBytesPerLook ? waiting - parsed : kBytesPerLook;
-    const unsigned got = take(bytes, wanted);
-    for (unsigned i = 0; i < got; ++i) {
-      parse(bytes[i]);
-    }
-    parsed += got;
-    if (got < wanted || nowMs() - start >= kBudgetMs) {
-      break;
-    }
+  while (parsed < count) {
+    const unsigned group = count - parsed < kBytesPerLook ? count - parsed : kBytesPerLook;
+    for (unsigned i = 0; i < group; ++i) parse(bytes[parsed + i]);
+    parsed += group;
+    if (nowMs() - start >= kBudgetMs) break;
   }
   return parsed;
 }

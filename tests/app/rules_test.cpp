@@ -86,13 +86,12 @@ std::vector<unsigned> intakePasses(unsigned n, uint32_t start, uint32_t msPerByt
   for (unsigned i = 0; i < n; ++i) stream += static_cast<char>(i * 7 + i / 256);
   unsigned next = 0;
   uint32_t clock = start;
-  const auto take = [&](unsigned char* dst, unsigned count) {
-    count = std::min(count, n - next);
-    return std::memcpy(dst, &stream[next], count), next += count, count;
-  };
   std::vector<unsigned> passes;
-  while (next < n && passes.size() < 100)
-    passes.push_back(PassIntake::run(n - next, take, [&](unsigned char b) { parsed += b, clock += msPerByte; }, [&] { return clock; }));
+  while (next < n && passes.size() < 100) {
+    passes.push_back(PassIntake::run(reinterpret_cast<const unsigned char*>(&stream[next]), n - next,
+                                     [&](unsigned char b) { parsed += b, clock += msPerByte; }, [&] { return clock; }));
+    next += passes.back();
+  }
   EXPECT_EQ(parsed, stream);
   return passes;
 }
