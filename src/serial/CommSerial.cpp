@@ -195,9 +195,7 @@ void CommSerial::ClosePort() {
     wakeReader();
     os_thread_join(readThread);
     readThread = nullptr;
-    unsigned char drained[64];
-    while (::read(wakePipe[0], drained, sizeof drained) > 0) {
-    }
+    drainWakeUps();
     tcflush(port, TCOFLUSH);
     tcflush(port, TCIFLUSH);
     closePort(port);
@@ -277,6 +275,13 @@ void CommSerial::wakeReader() {
   if (wakePipe[1] >= 0) (void)!::write(wakePipe[1], &wake, 1);
 }
 
+// The wake-up pipe is non-blocking: this empties it and returns.
+void CommSerial::drainWakeUps() {
+  unsigned char drained[64];
+  while (::read(wakePipe[0], drained, sizeof drained) > 0) {
+  }
+}
+
 void CommSerial::notify() {
   if (!notified.exchange(true) && wakeUp) wakeUp();
 }
@@ -307,16 +312,12 @@ void CommSerial::readerPass(unsigned char* chunk) {
     SDL_Delay(kFailedWaitPauseMs);
     return;
   }
-  if (state.woken) {
-    unsigned char drained[64];
-    while (::read(wakePipe[0], drained, sizeof drained) > 0) {
-    }
-  }
+  if (state.woken) drainWakeUps();
   if (lost) return;
   if (state.writable) writeQueued(port);
   if (state.readable || state.broken) {
     const unsigned int got = readProc(port, chunk, room < kRingSize ? room : kRingSize, state.broken);
-    for (unsigned int i = 0; i < got; ++i) ring.write1(chunk[i]);
+    ring.put(chunk, got);  // within the room seen above
     if (got > 0 || linkLost()) notify();
   }
 }

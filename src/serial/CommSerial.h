@@ -66,6 +66,7 @@ private:
   void readFailed(long result, int error, bool broken);
   void notify();
   void wakeReader();
+  void drainWakeUps();
   void resetLinkState();
 
   CRingBuff<unsigned char, kRingSize> ring;
