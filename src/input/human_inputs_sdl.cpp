@@ -18,6 +18,9 @@ const uint32_t kIdleFrames = 180;
 const uint32_t kIdleAtOnce = 0xFFFF;
 const uint32_t kHeldMouseButtons = SDL_BUTTON_LMASK | SDL_BUTTON_MMASK | SDL_BUTTON_RMASK;
 
+// A character of a text event that is a key code: printable ASCII.
+bool printable(char c) { return c >= 32 && c <= 126; }
+
 }  // namespace
 
 HumanInputsSDL::HumanInputsSDL()
@@ -78,8 +81,9 @@ bool HumanInputsSDL::bearsReport(const SDL_Event& ev) const {
       return (buttonWindowFocused && DigitButton(ev.key.keysym.sym) != 0) ||
              (mainWindowFocused && KeyCode(ev.key.keysym.sym) != KEY_NONE);
     case SDL_TEXTINPUT:
+      if (!mainWindowFocused) return false;
       for (const char* c = ev.text.text; *c != '\0'; ++c) {
-        if (mainWindowFocused && *c >= 32 && *c <= 126) return true;
+        if (printable(*c)) return true;
       }
       return false;
     case SDL_MOUSEBUTTONDOWN:
@@ -104,7 +108,7 @@ bool HumanInputsSDL::takesButton(const SDL_MouseButtonEvent& ev) const {
 // frame's key, the others wait for the frames after it.
 void HumanInputsSDL::takeText(const char* text) {
   for (const char* c = text; *c != '\0'; ++c) {
-    if (*c < 32 || *c > 126) continue;
+    if (!printable(*c)) continue;
     if (key == KEY_NONE) {
       key = static_cast<unsigned char>(*c);
     } else {
