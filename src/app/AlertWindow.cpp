@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "app/programFolder.h"
+
 namespace {
 
 // The screen's 8 x 16 font, found beside the program as the screen finds it.
@@ -224,10 +226,7 @@ private:
 
 int showAlertWindow(const AlertRequest& request, int defaultButton, int escapeButton) {
   if (TTF_WasInit() == 0 || request.buttons.empty()) return -1;
-  char* base = SDL_GetBasePath();
-  const std::string fontPath = std::string(base ? base : "./") + kFontFile;
-  SDL_free(base);
-  TTF_Font* font = TTF_OpenFont(fontPath.c_str(), kFontPoints);
+  TTF_Font* font = TTF_OpenFont((programFolder() + kFontFile).c_str(), kFontPoints);
   if (!font) return -1;
   int chosen = -1;
   bool quit = false;

@@ -18,6 +18,7 @@
 #include "app/MainLoop.h"
 #include "app/PictureFolders.h"
 #include "app/WindowRules.h"
+#include "app/programFolder.h"
 #include "app/quitWaiting.h"
 #include "input/human_inputs_sdl.h"
 #include "protocol/EscSeqParser.h"
@@ -55,11 +56,6 @@ bool onlyInvisibleVideo() {
   return (asked == nullptr || *asked == '\0') && invisibleVideoDriver(SDL_GetCurrentVideoDriver());
 }
 
-// Image/ in a folder given with its trailing separator; none without one.
-std::string imageFolder(const std::string& dir) {
-  return dir.empty() ? dir : dir + "Image/";
-}
-
 std::string withTrailingSlash(std::string dir) {
   if (!dir.empty() && dir.back() != '/') {
     dir += '/';
@@ -75,7 +71,7 @@ public:
       : config(config),
         log(config.verbose),
         journal(config.recordFile, config.traceFile),
-        pictureFolders({config.imagesDir, imageFolder(prefsDirectory(config)), imageFolder(basePath())},
+        pictureFolders(PictureFolders::usual(config.imagesDir, prefsDirectory(config), basePath()),
                        [this](const std::string& text) { log.event(text); }) {}
   ~TavixApp() { release(); }
   TavixApp(const TavixApp&) = delete;
@@ -184,13 +180,7 @@ private:
     if (!config.basePath.empty()) {
       return withTrailingSlash(config.basePath);
     }
-    char* sdlBase = SDL_GetBasePath();
-    if (!sdlBase) {
-      return "./";
-    }
-    std::string base = sdlBase;
-    SDL_free(sdlBase);
-    return base;
+    return programFolder();
   }
 
   // Opens the port, wakes the unit and asks for its firmware version. Sets

@@ -10,6 +10,7 @@
 #include "app/PictureFolders.h"
 #include "app/Prefs.h"
 #include "app/Recording.h"
+#include "app/programFolder.h"
 #include "screen/ScreenPlacement.h"
 #include "protocol/EscSeqParser.h"
 #include "protocol/StreamTrace.h"
@@ -77,13 +78,10 @@ bool renderRecording(const Recording& recording, const RenderRequest& request, s
   if (SDL_Init(SDL_INIT_VIDEO) != 0 || TTF_Init() != 0 || (IMG_Init(IMG_INIT_JPG) & IMG_INIT_JPG) == 0) {
     error = std::string("cannot start the media libraries: ") + SDL_GetError();
   } else {
-    char* base = SDL_GetBasePath();
-    const std::string basePath = base ? base : "./";
-    SDL_free(base);
+    const std::string basePath = programFolder();
     edispSDL screen("tavixSim", 0, 0, kScreenWidth, kScreenHeight, basePath.c_str(),
                     [&error](const char* what, const char* why) { error = std::string(what) + ": " + why; });
-    const std::string userFolder = prefsDirectory(Settings());
-    PictureFolders folders({request.imagesDir, userFolder.empty() ? "" : userFolder + "Image/", basePath + "Image/"},
+    PictureFolders folders(PictureFolders::usual(request.imagesDir, prefsDirectory(Settings()), basePath),
                            [&request](const std::string& text) {
                              if (request.verbose) std::fprintf(stderr, "tavixSim: %s\n", text.c_str());
                            });
