@@ -66,19 +66,6 @@ bool time(const std::string& text, uint64_t& ms) {
   return true;
 }
 
-bool version(const std::string& text, uint32_t& packed) {
-  uint64_t parts[4];
-  std::size_t start = 0;
-  for (uint64_t& part : parts) {
-    const std::size_t end = &part != &parts[3] ? text.find('.', start) : text.size();
-    if (end == std::string::npos || !number(text.substr(start, end - start), 3, part) || part > 255) return false;
-    start = end + 1;
-  }
-  packed = packFirmwareVersion(static_cast<uint32_t>(parts[0]), static_cast<uint32_t>(parts[1]),
-                               static_cast<uint32_t>(parts[2]), static_cast<uint32_t>(parts[3]));
-  return true;
-}
-
 // The last `count` bytes received become a Discarded event at ms: taken
 // from the ends of the FromUnit events before it, latest first. The program
 // drops them right after they came, so they lie within the last few events.
@@ -116,7 +103,7 @@ std::string event(const std::string& line, Recording& recording) {
     if (!fromHex(value, bytes)) return "bytes that are not in hex";
     recording.events.push_back({kind == "<" ? Event::FromUnit : Event::ToUnit, ms, bytes});
   } else if (kind == "firmware") {
-    if (!version(value, recording.firmware)) return "not a version a.b.c.d";
+    if (!readFirmwareVersion(value, recording.firmware)) return "not a version a.b.c.d";
   } else if (kind == "dropped") {
     if (!number(value, 9, count) || count == 0 || !discardLast(recording.events, count, ms)) {
       return "more bytes dropped than came just before";

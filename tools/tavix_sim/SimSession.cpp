@@ -3,34 +3,14 @@
 #include <cstdlib>
 
 #include "UnitStream.h"
+#include "protocol/FirmwareVersion.h"
 
-std::string FirmwareVersion::text() const {
-  return std::to_string(a) + "." + std::to_string(b) + "." + std::to_string(c) + "." +
-         std::to_string(d);
-}
+std::string FirmwareVersion::text() const { return firmwareVersionText(packFirmwareVersion(a, b, c, d)); }
 
 bool parseFirmwareVersion(const std::string& text, FirmwareVersion& version) {
-  unsigned parts[4];
-  size_t pos = 0;
-  for (int i = 0; i < 4; ++i) {
-    size_t start = pos;
-    unsigned value = 0;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && pos - start < 3) {
-      value = value * 10 + static_cast<unsigned>(text[pos] - '0');
-      ++pos;
-    }
-    if (pos == start || value > 255) return false;
-    parts[i] = value;
-    if (i < 3) {
-      if (pos >= text.size() || text[pos] != '.') return false;
-      ++pos;
-    }
-  }
-  if (pos != text.size()) return false;
-  version.a = parts[0];
-  version.b = parts[1];
-  version.c = parts[2];
-  version.d = parts[3];
+  uint32_t packed = 0;
+  if (!readFirmwareVersion(text, packed)) return false;
+  version = FirmwareVersion::unpacked(packed);
   return true;
 }
 

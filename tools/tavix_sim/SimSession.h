@@ -23,6 +23,8 @@
 
 struct FirmwareVersion {
   unsigned a = 1, b = 0, c = 0, d = 0;
+  // From the packed form the program and recordings keep.
+  static FirmwareVersion unpacked(uint32_t v) { return {v >> 24, (v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF}; }
   std::string text() const;
 };
 

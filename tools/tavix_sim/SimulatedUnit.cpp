@@ -17,7 +17,7 @@ bool SimulatedUnit::start(const SimOptions& options, std::string& error) {
     if (!recording.note.empty()) std::fprintf(stderr, "tavixSim: %s\n", recording.note.c_str());
     FirmwareVersion firmware = options.firmware;
     const uint32_t v = recording.firmware;
-    if (!options.firmwareGiven && v != 0) firmware = {v >> 24, (v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF};
+    if (!options.firmwareGiven && v != 0) firmware = FirmwareVersion::unpacked(v);
     session.reset(new SimSession(firmware, replayScript(recording, options.fast)));
   } else {
     session.reset(new SimSession(options.firmware));
