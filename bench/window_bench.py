@@ -716,38 +716,43 @@ class Bench:
         self.put("idle_damage_events", len(self.win.events) - damage_mark)
 
     # 5. Latencies.
-    def latency_key(self, samples):
+    def latencies(self, name, samples, one):
+        """Runs one(i) for each sample: it acts and gives (start, seen), seen None when
+        nothing was seen within its wait; puts the figures under name."""
         times, lost = [], 0
         for i in range(samples):
+            t, seen = one(i)
+            if seen is None:
+                lost += 1
+            else:
+                times.append(seen - t)
+            self.gap()
+        self.put_latencies(name, times, lost)
+
+    def latency_key(self, samples):
+        def one(i):
             c = LETTERS[i % len(LETTERS)]
             mark = self.unit.mark()
             t = now()
             self.win.key(self.letter_codes[c], True)
             seen = self.unit.wait_report(mark, c.encode(), 1.0)
             self.win.key(self.letter_codes[c], False)
-            if seen is None:
-                lost += 1
-            else:
-                times.append(seen - t)
-            self.gap()
-        self.put_latencies("key_to_wire", times, lost)
+            return t, seen
+
+        self.latencies("key_to_wire", samples, one)
 
     def latency_draw(self, samples):
         region = (600, 360, 16, 16)
-        times, lost = [], 0
         self.unit.write(b"\x1b[2J")
         self.win.wait_quiet(0.2, 5.0)
-        for i in range(samples):
+
+        def one(i):
             mark = self.win.drain()
             t = now()
             self.unit.write(box(*region, 31744 if i % 2 else 992))
-            seen = self.win.wait_damage(mark, region, 1.0)
-            if seen is None:
-                lost += 1
-            else:
-                times.append(seen - t)
-            self.gap()
-        self.put_latencies("byte_to_window", times, lost)
+            return t, self.win.wait_damage(mark, region, 1.0)
+
+        self.latencies("byte_to_window", samples, one)
 
     def latency_echo(self, samples):
         region = (600, 340, 16, 16)
@@ -759,23 +764,20 @@ class Bench:
                 self.unit.write(box(*region, 31744 if flip[0] else 992))
 
         code = self.letter_codes["e"]
-        times, lost = [], 0
+
+        def one(_):
+            mark = self.win.drain()
+            t = now()
+            self.win.key(code, True)
+            seen = self.win.wait_damage(mark, region, 1.0)
+            self.win.key(code, False)
+            return t, seen
+
         self.unit.on_report = echo
         try:
-            for _ in range(samples):
-                mark = self.win.drain()
-                t = now()
-                self.win.key(code, True)
-                seen = self.win.wait_damage(mark, region, 1.0)
-                self.win.key(code, False)
-                if seen is None:
-                    lost += 1
-                else:
-                    times.append(seen - t)
-                self.gap()
+            self.latencies("echo", samples, one)
         finally:
             self.unit.on_report = None
-        self.put_latencies("echo", times, lost)
 
     def put_latencies(self, name, times, lost):
         ms = [t * 1000 for t in times]
